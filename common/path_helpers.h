@@ -1,0 +1,28 @@
+// Joining and splitting ANSI paths, aware of double-byte characters.
+// Pure code: no Windows headers. Every output has a known capacity; a result
+// that would not fit is reported as failure, never written past the buffer.
+#ifndef COMMON_PATH_HELPERS_H
+#define COMMON_PATH_HELPERS_H
+
+// A path buffer of the program: a zero-terminated ANSI path.
+const unsigned int PATH_BUFFER_SIZE = 270;
+// Buffers for the parts that SplitPath produces.
+const unsigned int PATH_DRIVE_SIZE = 3;   // "C:" and terminator
+const unsigned int PATH_PART_SIZE = 256;  // 255 bytes and terminator
+const unsigned int PATH_PART_MAX = 255;
+
+// Joins drive, directory, name and extension into `out` (capacity `outSize`).
+// Any part may be null or empty. A directory that does not end in '\' or '/'
+// (judged by its last character, not its last byte) gets a '\'. An extension
+// without a leading '.' gets one. `out` must not overlap the parts.
+// Returns false and leaves `out` empty when the result does not fit.
+bool MakePath(char* out, unsigned int outSize, const char* drive, const char* dir,
+              const char* name, const char* ext);
+
+// Splits `path` into drive (PATH_DRIVE_SIZE), directory with its trailing
+// separator, base name and extension with its '.' (PATH_PART_SIZE each). Any
+// output may be null. A part longer than 255 bytes is cut at 255 bytes; the
+// result is then false, so callers can treat the path as unusable.
+bool SplitPath(const char* path, char* drive, char* dir, char* name, char* ext);
+
+#endif

@@ -1,0 +1,117 @@
+// LocateInstallation and IsAcceptedVersion. Nothing here writes anywhere; the
+// only heap block is the version information, released after each check.
+#include <windows.h>
+#include "common/path_helpers.h"
+#include "common/res_strings.h"
+#include "detect/accepted_versions.h"
+#include "detect/installation_lookup.h"
+#include "res/resource.h"
+
+// REG_SZ under the App Paths key: the folder of the installed main executable.
+static const char PATH_VALUE_NAME[] = "Path";
+// Registry path values are read into at most this many bytes.
+static const DWORD PATH_VALUE_MAX = 260;
+// The version block is allocated this much larger than reported.
+static const DWORD VERSION_BLOCK_SLACK = 10;
+
+// Whether the file's low 32 size bits equal `size`.
+static bool HasFileSize(const char* candidate, unsigned int size)
+{
+    WIN32_FIND_DATAA data;
+    HANDLE search = FindFirstFileA(candidate, &data);
+    if (search == INVALID_HANDLE_VALUE)
+        return false;
+    FindClose(search);
+    return data.nFileSizeLow == size;
+}
+
+// Scans the accepted-version table for the version string found in the file.
+static bool IsListedBuild(const char* candidate, const char* version)
+{
+    for (unsigned int i = 0; i < ACCEPTED_VERSION_COUNT; ++i) {
+        const AcceptedVersion& row = AcceptedVersions[i];
+        if (lstrcmpiA(row.version, version) != 0)
+            continue;
+        if (row.size == 0 || HasFileSize(candidate, row.size))
+            return true;
+    }
+    return false;
+}
+
+// Reads the candidate's file version from its Japanese Unicode string block
+// and looks it up in the table.
+static bool MatchesAcceptedBuild(const char* candidate)
+{
+    DWORD ignored = 0;
+    DWORD size = GetFileVersionInfoSizeA(candidate, &ignored);
+    if (size == 0)
+        return false;
+
+    bool accepted = false;
+    char* version = 0;
+    UINT versionLength = 0;
+    void* block = HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, size + VERSION_BLOCK_SLACK);
+    if (block == 0)
+        goto done;
+    if (!GetFileVersionInfoA(candidate, 0, size, block))
+        goto done;
+    if (!VerQueryValueA(block, LoadResString(IDS_VERSION_QUERY),
+                        reinterpret_cast<void**>(&version), &versionLength) || version == 0)
+        goto done;
+    // The found string lies inside the block, so the block outlives the scan.
+    accepted = IsListedBuild(candidate, version);
+done:
+    if (block != 0)
+        HeapFree(GetProcessHeap(), 0, block);
+    return accepted;
+}
+
+bool IsAcceptedVersion(char* folder)
+{
+    const char* fileName = AcceptedVersions[0].fileName;
+    char candidate[PATH_BUFFER_SIZE];
+    char drive[PATH_DRIVE_SIZE];
+    char dir[PATH_PART_SIZE];
+
+    if (MakePath(candidate, sizeof candidate, 0, folder, fileName, 0) &&
+        MatchesAcceptedBuild(candidate))
+        return true;
+
+    // Retry with the folder's drive and directory: the parent of a path
+    // without a trailing separator, the same folder for one with it.
+    bool whole = SplitPath(folder, drive, dir, 0, 0);
+    if (!MakePath(folder, PATH_BUFFER_SIZE, drive, dir, 0, 0) || !whole)
+        return false;
+    if (!MakePath(candidate, sizeof candidate, 0, folder, fileName, 0))
+        return false;
+    return MatchesAcceptedBuild(candidate);
+}
+
+// Reads the "Path" value as text: up to its first zero byte or its stored
+// length, at most PATH_VALUE_MAX bytes. A failed read leaves `folder` empty.
+static void ReadRegisteredPath(HKEY key, char* folder)
+{
+    DWORD length = PATH_VALUE_MAX;
+    if (RegQueryValueExA(key, PATH_VALUE_NAME, 0, 0, reinterpret_cast<BYTE*>(folder), &length) !=
+        ERROR_SUCCESS) {
+        folder[0] = 0;
+        return;
+    }
+    if (length > PATH_VALUE_MAX)
+        length = PATH_VALUE_MAX;
+    folder[length] = 0;
+}
+
+bool LocateInstallation(char* folder)
+{
+    HKEY key;
+    folder[0] = 0;
+    // Opened with full access although only one value is read: where the
+    // system refuses full access, the copy counts as not installed.
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, LoadResString(IDS_APP_PATHS_KEY), 0, KEY_ALL_ACCESS,
+                      &key) != ERROR_SUCCESS)
+        return false;
+    ReadRegisteredPath(key, folder);
+    RegCloseKey(key);
+    return IsAcceptedVersion(folder);
+}

@@ -1,0 +1,89 @@
+// This release's file list. Staged names run tl001.tmp to tl041.tmp, each
+// used once across all groups, so they can lie side by side beside the
+// updater and in a destination root; TL032.TMP is written in capitals.
+#include "install/staged_files.h"
+
+static const StagedFile AppRows[] = {
+    { "TLCORE.DLL", "tl001.tmp" },
+    { "TOLVANE.EXE", "tl002.tmp" },
+    { "TOLVANE.INI", "tl003.tmp" },
+    { "TVASPI.DLL", "tl004.tmp" },
+    { "TVAUDIO.DLL", "tl005.tmp" },
+    { "TVBACKUP.EXE", "tl006.tmp" },
+    { "TVBURN.DLL", "tl007.tmp" },
+    { "TVCDDA.DLL", "tl008.tmp" },
+    { "TVCDDB.DLL", "tl009.tmp" },
+    { "TVCDTEXT.DLL", "tl010.tmp" },
+    { "TVCUE.DLL", "tl011.tmp" },
+    { "TVDAO.DLL", "tl012.tmp" },
+    { "TVDATA.DLL", "tl013.tmp" },
+    { "TVDDCD.DLL", "tl014.tmp" },
+    { "TVDEVICE.DLL", "tl015.tmp" },
+    { "TVDEVICE.INI", "tl016.tmp" },
+    { "TVDVD.DLL", "tl017.tmp" },
+    { "TVENCODE.DLL", "tl018.tmp" },
+    { "TVIMAGE.DLL", "tl019.tmp" },
+    { "TVISO.DLL", "tl020.tmp" },
+    { "TVISRC.DLL", "tl021.tmp" },
+    { "TVLABEL.DLL", "tl022.tmp" },
+    { "TVMEDIA.DLL", "tl023.tmp" },
+    { "TVMP3.DLL", "tl024.tmp" },
+    { "TVPACKET.DLL", "tl025.tmp" },
+    { "TVRES.DLL", "tl026.tmp" },
+    { "TVSCSI.DLL", "tl027.tmp" },
+    { "TVSKIN.DLL", "tl028.tmp" },
+    { "TVUDF.DLL", "tl029.tmp" },
+    { "TVVIDEO.DLL", "tl030.tmp" },
+    { "TVWAVE.DLL", "tl031.tmp" },
+    { "TVHELP.DLL", "tl039.tmp" },
+    { "TOLVANE.EXE.manifest", "tl040.tmp" },
+    { "TVBACKUP.EXE.manifest", "tl041.tmp" },
+};
+
+static const StagedFile Win9xHelperRows[] = {
+    { "TVWNASPI.DLL", "tl033.tmp" },
+    { "TVCDR9X.DLL", "tl034.tmp" },
+    { "TVCDVSD.VXD", "tl035.tmp" },
+};
+
+static const StagedFile Win9xIoDriverRows[] = {
+    { "IOSUBSYS\\TVCDIO.VXD", "TL032.TMP" },
+};
+
+static const StagedFile Nt4DriverRows[] = {
+    { "Drivers\\TVCDFLT.SYS", "tl036.tmp" },
+    { "Drivers\\TVPKT.SYS", "tl037.tmp" },
+};
+
+// Same target as the second NT 4.0 row, with a driver build of its own.
+static const StagedFile Nt5DriverRows[] = {
+    { "Drivers\\TVPKT.SYS", "tl038.tmp" },
+};
+
+#define ROWS_OF(table) table, sizeof(table) / sizeof(table[0])
+
+const StagedGroup AppGroup = { ROWS_OF(AppRows), InstallFolder, true };
+const StagedGroup Win9xHelperGroup = { ROWS_OF(Win9xHelperRows), InstallFolder, false };
+const StagedGroup Win9xIoDriverGroup = { ROWS_OF(Win9xIoDriverRows), SystemFolder, false };
+const StagedGroup Nt4DriverGroup = { ROWS_OF(Nt4DriverRows), SystemFolder, false };
+const StagedGroup Nt5DriverGroup = { ROWS_OF(Nt5DriverRows), SystemFolder, false };
+
+const StagedGroup* const AllStagedGroups[STAGED_GROUP_COUNT] = {
+    &AppGroup, &Win9xHelperGroup, &Win9xIoDriverGroup, &Nt4DriverGroup, &Nt5DriverGroup,
+};
+
+InstallPlan GroupsForPlatform(const OSVERSIONINFOA& version)
+{
+    InstallPlan plan;
+    plan.groups[0] = &AppGroup;
+    if (version.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS) {
+        plan.groups[1] = &Win9xHelperGroup;
+        plan.groups[2] = &Win9xIoDriverGroup;
+        plan.groupCount = 3;
+    } else {
+        plan.groups[1] = version.dwMajorVersion < 5 ? &Nt4DriverGroup : &Nt5DriverGroup;
+        plan.groups[2] = 0;
+        plan.groupCount = 2;
+    }
+    return plan;
+}

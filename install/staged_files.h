@@ -1,0 +1,55 @@
+// The staged-file table: every file an update puts in place, grouped by
+// destination and platform. The installation, the progress bar and the
+// release tool all read this one table.
+#ifndef INSTALL_STAGED_FILES_H
+#define INSTALL_STAGED_FILES_H
+
+#include <windows.h>
+#include "common/path_helpers.h"
+
+// One file: its name in the installed product, relative to the group's
+// destination root (a bare name or "IOSUBSYS\" / "Drivers\" and a name), and
+// the bare name of its replacement beside the updater.
+struct StagedFile {
+    char targetName[PATH_BUFFER_SIZE];
+    char stagedName[PATH_BUFFER_SIZE];
+};
+
+enum DestinationRoot {
+    InstallFolder,  // the folder LocateInstallation found
+    SystemFolder    // GetSystemDirectoryA
+};
+
+struct StagedGroup {
+    const StagedFile* rows;
+    unsigned int rowCount;
+    DestinationRoot root;
+    bool advancesProgress;  // only AppGroup moves the progress bar
+};
+
+extern const StagedGroup AppGroup;            // every platform, install folder
+extern const StagedGroup Win9xHelperGroup;    // Windows 95 family, install folder
+extern const StagedGroup Win9xIoDriverGroup;  // Windows 95 family, system folder
+extern const StagedGroup Nt4DriverGroup;      // NT family below 5, system folder
+extern const StagedGroup Nt5DriverGroup;      // NT family 5 and above, system folder
+
+// Every group of the table, for tools that handle the whole release.
+const unsigned int STAGED_GROUP_COUNT = 5;
+extern const StagedGroup* const AllStagedGroups[STAGED_GROUP_COUNT];
+
+// Number of staged files in the whole table.
+const unsigned int STAGED_FILE_COUNT = 41;
+
+// The groups a run installs, in installation order.
+const unsigned int MAX_PLAN_GROUPS = 3;
+struct InstallPlan {
+    const StagedGroup* groups[MAX_PLAN_GROUPS];
+    unsigned int groupCount;
+};
+
+// Windows 95 family (platform id 1): AppGroup, Win9xHelperGroup,
+// Win9xIoDriverGroup. Any other platform id: AppGroup, then Nt4DriverGroup
+// below major version 5 or Nt5DriverGroup from 5 on.
+InstallPlan GroupsForPlatform(const OSVERSIONINFOA& version);
+
+#endif

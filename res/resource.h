@@ -1,0 +1,50 @@
+// Resource identifiers of the updater, grouped by kind.
+// Preprocessor definitions only: windres reads this file too.
+#ifndef RES_RESOURCE_H
+#define RES_RESOURCE_H
+
+// Dialogs
+#define IDD_UPDATER             102
+
+// Icons
+#define IDI_APP                 110
+
+// Bitmaps
+#define IDB_BANNER              111
+#define IDB_LOGO                121
+
+// Raw data
+#define IDR_TERMS               120
+
+// Controls of IDD_UPDATER (IDOK and IDCANCEL are the Start and Exit buttons)
+#define IDC_PROGRESS            1004
+#define IDC_TERMS               1008
+#define IDC_LOGO                1009
+
+// Strings: messages
+#define IDS_NOT_INSTALLED       0
+#define IDS_DONE                2
+#define IDS_CAPTION             3
+#define IDS_IO_ERROR            4
+#define IDS_RESTART             5
+
+// Strings: installed-copy lookup
+#define IDS_VERSION_QUERY       30
+#define IDS_APP_PATHS_KEY       46
+
+// Strings: data folder
+#define IDS_DATA_FOLDER         47
+
+// Strings: settings key and value names
+#define IDS_SOFTWARE            12501
+#define IDS_SETTINGS_KEY        12502
+#define IDS_PROXY               12563   // REG_SZ, default empty
+#define IDS_PORT                12564   // REG_DWORD, default 0
+#define IDS_ENABLE_ENCODE       12566   // REG_DWORD, reset to 0 on every run
+#define IDS_SEARCH_ISRC         12569   // REG_DWORD, default 0
+#define IDS_MEDIA_BAR           12570   // REG_DWORD, default 0
+#define IDS_DDCD_CONVERT        12571   // REG_DWORD, default 0
+#define IDS_DVD_COMPATIBLE      12573   // REG_DWORD, default 1
+#define IDS_TEMP_FOLDER         12574   // REG_SZ, default the temporary folder
+
+#endif
