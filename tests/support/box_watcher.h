@@ -1,0 +1,62 @@
+// Finds message boxes on one thread (of this or another process), records
+// what they say and answers them, from a background thread, so that no test
+// waits on a box nobody answers.
+#ifndef TESTS_SUPPORT_BOX_WATCHER_H
+#define TESTS_SUPPORT_BOX_WATCHER_H
+
+#include <windows.h>
+#include <atomic>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+enum class BoxIcon { None, Information, Error, Question, Warning, Unknown };
+const char* BoxIconName(BoxIcon icon);
+
+struct SeenBox {
+    std::string caption;
+    std::string text;
+    BoxIcon icon = BoxIcon::None;
+    bool hasOk = false, hasYes = false, hasNo = false, hasCancel = false;
+    HWND owner = nullptr;
+    int answeredWith = 0;
+};
+
+// Reads a message box window (class "#32770" with a 0xFFFF text control).
+bool IsMessageBox(HWND window);
+SeenBox ReadMessageBox(HWND box);
+
+class BoxWatcher {
+public:
+    using BoxCallback = std::function<void(HWND box, const SeenBox& seen)>;
+
+    // Answers the n-th box with answers[n] (the last answer repeats). A box
+    // without that button gets its first button instead. `onBox` runs on
+    // the watcher thread before the answer.
+    BoxWatcher(DWORD threadId, std::vector<int> answers, BoxCallback onBox = nullptr);
+    ~BoxWatcher();
+
+    std::vector<SeenBox> Boxes();
+    // Waits until `count` boxes were answered; false on timeout.
+    bool WaitForBoxes(size_t count, DWORD timeoutMs);
+
+private:
+    void Run();
+
+    DWORD threadId_;
+    std::vector<int> answers_;
+    BoxCallback onBox_;
+    std::atomic<bool> stop_{false};
+    std::mutex mutex_;
+    std::vector<SeenBox> boxes_;
+    std::vector<HWND> answered_;
+    std::thread thread_;
+};
+
+// Top-level dialog of a thread whose caption is `caption`, waiting up to
+// `timeoutMs`; nullptr when none appears.
+HWND WaitForThreadWindow(DWORD threadId, const std::string& caption, DWORD timeoutMs);
+
+#endif

@@ -1,0 +1,22 @@
+// Files and folders for tests: scratch folders in the prefix, file contents.
+#ifndef TESTS_SUPPORT_SCRATCH_FILES_H
+#define TESTS_SUPPORT_SCRATCH_FILES_H
+
+#include <string>
+
+// A fresh empty folder "C:\tolvane-tests\<name>" (removed first if present).
+std::string MakeScratchFolder(const std::string& name);
+// Folder of the running test program, ending in '\'.
+std::string TestProgramFolder();
+
+bool WriteFileBytes(const std::string& path, const std::string& bytes);
+// Contents of a file; `ok` false when it cannot be read.
+std::string ReadFileBytes(const std::string& path, bool* ok = nullptr);
+bool FileExists(const std::string& path);
+bool FolderExists(const std::string& path);
+void RemoveTree(const std::string& path);
+bool MakeFolder(const std::string& path);
+// Names (not paths) of the entries of a folder, "." and ".." left out.
+std::string ListFolder(const std::string& path);
+
+#endif

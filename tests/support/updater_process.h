@@ -1,0 +1,37 @@
+// Starting the real updater executable as a user would, and watching it end.
+#ifndef TESTS_SUPPORT_UPDATER_PROCESS_H
+#define TESTS_SUPPORT_UPDATER_PROCESS_H
+
+#include <windows.h>
+#include <string>
+
+// The x86_64 updater built beside the tests.
+std::string BuiltUpdaterPath();
+
+class UpdaterProcess {
+public:
+    UpdaterProcess() = default;
+    ~UpdaterProcess();  // ends the process if the test left it running
+    UpdaterProcess(const UpdaterProcess&) = delete;
+    UpdaterProcess& operator=(const UpdaterProcess&) = delete;
+
+    // Starts `exePath` and waits for its main dialog; false on timeout.
+    bool Start(const std::string& exePath);
+    // Exit code once the process ended within `timeoutMs`, or STILL_ACTIVE.
+    DWORD WaitForExit(DWORD timeoutMs);
+    bool Running();
+
+    HWND dialog = nullptr;
+    HANDLE process = nullptr;
+    DWORD processId = 0;
+    DWORD threadId = 0;
+};
+
+// Control of the dialog that has the keyboard focus (another thread's too).
+HWND FocusedControl(DWORD threadId);
+// Sends a key press to the focused control, as typing it would.
+void PressKey(DWORD threadId, WORD key);
+// Presses a dialog button by its id, as a click would.
+void PressButton(HWND dialog, int id);
+
+#endif
