@@ -1,0 +1,356 @@
+// Installing the staged files: the table and its plans, and real copies from
+// beside this test program into a scratch installation folder and the
+// prefix's system folder, with a real dialog whose progress bar and error
+// boxes are read from here.
+#include <windows.h>
+#include <commctrl.h>
+#include <gtest/gtest.h>
+#include <algorithm>
+#include <set>
+#include <string>
+#include <vector>
+#include "common/app_state.h"
+#include "common/percent.h"
+#include "install/installer.h"
+#include "install/staged_files.h"
+#include "res/resource.h"
+#include "shell/main_dialog.h"
+#include "support/box_watcher.h"
+#include "support/scratch_files.h"
+#include "support/sjis.h"
+#include "support/staged_release.h"
+
+namespace {
+
+OSVERSIONINFOA Platform(DWORD id, DWORD major)
+{
+    OSVERSIONINFOA version = {};
+    version.dwPlatformId = id;
+    version.dwMajorVersion = major;
+    return version;
+}
+
+size_t FileCount(const InstallPlan& plan)
+{
+    return RowsOf(plan).size();
+}
+
+TEST(InstallPlan, WindowsNinetyFiveFamilyWhateverTheMajorVersion)
+{
+    for (DWORD major : { 3u, 4u, 5u, 6u }) {
+        InstallPlan plan = GroupsForPlatform(Platform(1, major));
+        ASSERT_EQ(3u, plan.groupCount);
+        EXPECT_EQ(&AppGroup, plan.groups[0]);
+        EXPECT_EQ(&Win9xHelperGroup, plan.groups[1]);
+        EXPECT_EQ(&Win9xIoDriverGroup, plan.groups[2]);
+        EXPECT_EQ(38u, FileCount(plan));
+    }
+}
+
+TEST(InstallPlan, NtFamilySplitByMajorVersionAlone)
+{
+    for (DWORD id : { 0u, 2u, 3u }) {
+        InstallPlan nt4 = GroupsForPlatform(Platform(id, 4));
+        ASSERT_EQ(2u, nt4.groupCount);
+        EXPECT_EQ(&AppGroup, nt4.groups[0]);
+        EXPECT_EQ(&Nt4DriverGroup, nt4.groups[1]);
+        EXPECT_EQ(36u, FileCount(nt4));
+        for (DWORD major : { 5u, 6u, 10u }) {
+            InstallPlan nt5 = GroupsForPlatform(Platform(id, major));
+            ASSERT_EQ(2u, nt5.groupCount);
+            EXPECT_EQ(&Nt5DriverGroup, nt5.groups[1]);
+            EXPECT_EQ(35u, FileCount(nt5));
+        }
+    }
+}
+
+TEST(StagedFileTable, StagedNamesAreDistinctAndNumberedOnce)
+{
+    std::set<std::string> folded;
+    std::set<int> numbers;
+    int capitals = 0;
+    for (const StagedGroup* group : AllStagedGroups)
+        for (unsigned int i = 0; i < group->rowCount; ++i) {
+            std::string name = group->rows[i].stagedName;
+            std::string lower = name;
+            std::transform(lower.begin(), lower.end(), lower.begin(), ::tolower);
+            EXPECT_TRUE(folded.insert(lower).second) << name;
+            ASSERT_EQ(9u, lower.size()) << name;
+            EXPECT_EQ("tl", lower.substr(0, 2));
+            EXPECT_EQ(".tmp", lower.substr(5));
+            numbers.insert(std::stoi(lower.substr(2, 3)));
+            if (name != lower) {
+                ++capitals;
+                EXPECT_EQ("TL032.TMP", name);
+            }
+            EXPECT_EQ(std::string::npos, name.find('\\'));
+            std::string target = group->rows[i].targetName;
+            EXPECT_LE(std::count(target.begin(), target.end(), '\\'), 1) << target;
+        }
+    EXPECT_EQ(41u, folded.size());
+    EXPECT_EQ(41u, numbers.size());
+    EXPECT_EQ(1, *numbers.begin());
+    EXPECT_EQ(41, *numbers.rbegin());
+    EXPECT_EQ(1, capitals);
+    EXPECT_EQ(34u, AppGroup.rowCount);
+    EXPECT_STREQ("TOLVANE.EXE", AppGroup.rows[1].targetName);
+    EXPECT_STREQ("TVCDDB.DLL", AppGroup.rows[8].targetName);
+    EXPECT_TRUE(AppGroup.advancesProgress);
+    EXPECT_STREQ(Nt4DriverGroup.rows[1].targetName, Nt5DriverGroup.rows[0].targetName);
+}
+
+// Positions the real progress bar was given, recorded by subclassing it.
+std::vector<int> Positions;
+WNDPROC BarProcedure;
+
+LRESULT CALLBACK RecordingBar(HWND bar, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == PBM_SETPOS)
+        Positions.push_back(static_cast<int>(wParam));
+    return CallWindowProcA(BarProcedure, bar, message, wParam, lParam);
+}
+
+const char* const DRIVER_TARGETS[] = { "IOSUBSYS\\TVCDIO.VXD", "Drivers\\TVCDFLT.SYS",
+                                       "Drivers\\TVPKT.SYS" };
+
+class Installation : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        savedVersion = OsVersion;
+        own = TestProgramFolder();
+        ASSERT_TRUE(WriteStagedFiles(own.substr(0, own.size() - 1)));
+        installFolder = MakeScratchFolder("install");
+        system = SystemFolderPath();
+        MakeFolder(system + "\\IOSUBSYS");
+        CleanSystemFolder();
+        for (unsigned int i = 0; i < AppGroup.rowCount; ++i)
+            WriteFileBytes(installFolder + "\\" + AppGroup.rows[i].targetName,
+                           std::string("old ") + AppGroup.rows[i].targetName);
+        dialog = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_UPDATER),
+                                    nullptr, UpdaterDialogProc, 0);
+        ASSERT_NE(nullptr, dialog);
+        bar = GetDlgItem(dialog, IDC_PROGRESS);
+        BarProcedure = reinterpret_cast<WNDPROC>(
+            SetWindowLongPtrA(bar, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(RecordingBar)));
+        Positions.clear();
+        SetPlatform(2, 5);
+    }
+
+    void TearDown() override
+    {
+        DestroyWindow(dialog);
+        RemoveStagedFiles(own.substr(0, own.size() - 1));
+        CleanSystemFolder();
+        RemoveTree(installFolder);
+        OsVersion = savedVersion;
+    }
+
+    void CleanSystemFolder()
+    {
+        for (const char* target : DRIVER_TARGETS)
+            DeleteFileA((system + "\\" + target).c_str());
+        for (const char* staged : { "TL032.TMP", "tl036.tmp", "tl037.tmp", "tl038.tmp" })
+            DeleteFileA((system + "\\" + staged).c_str());
+    }
+
+    void SetPlatform(DWORD id, DWORD major)
+    {
+        OsVersion.dwPlatformId = id;
+        OsVersion.dwMajorVersion = major;
+    }
+
+    // Runs the installation, answering every box with OK.
+    bool Install(const std::string& folder)
+    {
+        BoxWatcher watcher(GetCurrentThreadId(), { IDOK });
+        bool result = InstallStagedFiles(dialog, folder.c_str());
+        boxes = watcher.Boxes();
+        return result;
+    }
+
+    // `folder` is given without a trailing separator.
+    std::string TargetPath(const PlannedRow& planned, const std::string& folder)
+    {
+        std::string root = planned.group->root == InstallFolder ? folder : system;
+        return root + "\\" + planned.row->targetName;
+    }
+
+    void ExpectInstalled(const std::vector<PlannedRow>& rows, const std::string& folder)
+    {
+        for (const PlannedRow& planned : rows) {
+            std::string installed = ReadFileBytes(TargetPath(planned, folder));
+            EXPECT_TRUE(StagedContent(planned.row->stagedName) == installed)
+                << planned.row->targetName << " holds " << installed.size() << " bytes: "
+                << installed.substr(0, 40);
+        }
+    }
+
+    void ExpectNoStagedCopyLeft(const std::string& folder)
+    {
+        for (const StagedGroup* group : AllStagedGroups)
+            for (unsigned int i = 0; i < group->rowCount; ++i) {
+                EXPECT_FALSE(FileExists(folder + "\\" + group->rows[i].stagedName));
+                EXPECT_FALSE(FileExists(system + "\\" + group->rows[i].stagedName));
+            }
+    }
+
+    int BarPosition() { return static_cast<int>(SendMessageA(bar, PBM_GETPOS, 0, 0)); }
+
+    void ExpectOneIoError()
+    {
+        ASSERT_EQ(1u, boxes.size());
+        EXPECT_EQ(Sjis(u8"Tolvane アップデーター"), boxes[0].caption);
+        EXPECT_EQ(Sjis(u8"予期せぬI/Oエラーが発生しました。\nハードディスク容量や起動しているソフトがないことをご確認下さい。"),
+                  boxes[0].text);
+        EXPECT_EQ(BoxIcon::Error, boxes[0].icon);
+        EXPECT_TRUE(boxes[0].hasOk);
+        EXPECT_EQ(dialog, boxes[0].owner);
+    }
+
+    OSVERSIONINFOA savedVersion;
+    std::string own, installFolder, system;
+    HWND dialog = nullptr, bar = nullptr;
+    std::vector<SeenBox> boxes;
+};
+
+TEST_F(Installation, EveryFamilyGetsItsFilesAndTheBarFollowsAppGroup)
+{
+    struct Family {
+        DWORD id, major;
+        size_t files;
+    };
+    for (const Family& family : { Family{ 1, 4, 38 }, Family{ 2, 4, 36 }, Family{ 2, 5, 35 } }) {
+        SCOPED_TRACE(family.files);
+        SetPlatform(family.id, family.major);
+        CleanSystemFolder();
+        Positions.clear();
+        ASSERT_TRUE(Install(installFolder));
+        EXPECT_TRUE(boxes.empty());
+        std::vector<PlannedRow> rows = RowsOf(GroupsForPlatform(OsVersion));
+        ASSERT_EQ(family.files, rows.size());
+        ExpectInstalled(rows, installFolder);
+        ExpectNoStagedCopyLeft(installFolder);
+        std::vector<int> expected;
+        for (unsigned int i = 1; i <= AppGroup.rowCount; ++i)
+            expected.push_back(static_cast<int>(PercentOf(AppGroup.rowCount, i)));
+        EXPECT_EQ(expected, Positions);
+        EXPECT_EQ(100, BarPosition());
+    }
+    // Each family placed only its own drivers.
+    SetPlatform(1, 4);
+    CleanSystemFolder();
+    ASSERT_TRUE(Install(installFolder));
+    EXPECT_TRUE(FileExists(system + "\\IOSUBSYS\\TVCDIO.VXD"));
+    EXPECT_FALSE(FileExists(system + "\\Drivers\\TVPKT.SYS"));
+    EXPECT_EQ(StagedContent("tl035.tmp"), ReadFileBytes(installFolder + "\\TVCDVSD.VXD"));
+    SetPlatform(2, 4);
+    CleanSystemFolder();
+    ASSERT_TRUE(Install(installFolder));
+    EXPECT_EQ(StagedContent("tl037.tmp"), ReadFileBytes(system + "\\Drivers\\TVPKT.SYS"));
+    EXPECT_FALSE(FileExists(system + "\\IOSUBSYS\\TVCDIO.VXD"));
+}
+
+TEST_F(Installation, MissingStagedFileStopsAtThatRow)
+{
+    DeleteFileA((own + "tl010.tmp").c_str());
+    EXPECT_FALSE(Install(installFolder));
+    ExpectOneIoError();
+    std::vector<PlannedRow> rows = RowsOf(GroupsForPlatform(OsVersion));
+    ExpectInstalled(std::vector<PlannedRow>(rows.begin(), rows.begin() + 9), installFolder);
+    for (size_t i = 9; i < AppGroup.rowCount; ++i)
+        EXPECT_EQ(std::string("old ") + rows[i].row->targetName,
+                  ReadFileBytes(installFolder + "\\" + rows[i].row->targetName));
+    EXPECT_EQ(26, BarPosition());
+    EXPECT_FALSE(FileExists(system + "\\Drivers\\TVPKT.SYS"));
+}
+
+TEST_F(Installation, PlatformGroupFailureLeavesTheBarFullAndFails)
+{
+    DeleteFileA((own + "tl038.tmp").c_str());
+    EXPECT_FALSE(Install(installFolder));
+    ExpectOneIoError();
+    EXPECT_EQ(100, BarPosition());
+    EXPECT_FALSE(FileExists(system + "\\Drivers\\TVPKT.SYS"));
+}
+
+TEST_F(Installation, MissingDriverSubfolderIsAFailureNotASilentSkip)
+{
+    SetPlatform(1, 4);
+    RemoveTree(system + "\\IOSUBSYS");
+    EXPECT_FALSE(Install(installFolder));
+    ExpectOneIoError();
+    MakeFolder(system + "\\IOSUBSYS");
+}
+
+// A target in use cannot be replaced: the row now fails like a failed copy
+// instead of leaving the old file while the update reports success.
+TEST_F(Installation, TargetInUseIsReportedAndLaterRowsAreUntouched)
+{
+    std::string inUse = installFolder + "\\TVAUDIO.DLL";  // row 5
+    HANDLE held = CreateFileA(inUse.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, held);
+    bool result = Install(installFolder);
+    CloseHandle(held);
+    EXPECT_FALSE(result);
+    ExpectOneIoError();
+    EXPECT_EQ("old TVAUDIO.DLL", ReadFileBytes(inUse));
+    EXPECT_EQ("old TVBACKUP.EXE", ReadFileBytes(installFolder + "\\TVBACKUP.EXE"));
+    EXPECT_EQ(StagedContent("tl004.tmp"), ReadFileBytes(installFolder + "\\TVASPI.DLL"));
+    EXPECT_EQ(11, BarPosition());
+}
+
+TEST_F(Installation, NewTargetsAreCreatedAndLeftoverCopiesOverwritten)
+{
+    DeleteFileA((installFolder + "\\TVHELP.DLL").c_str());
+    WriteFileBytes(installFolder + "\\tl002.tmp", "left by an earlier run");
+    ASSERT_TRUE(Install(installFolder));
+    EXPECT_EQ(StagedContent("tl039.tmp"), ReadFileBytes(installFolder + "\\TVHELP.DLL"));
+    EXPECT_EQ(StagedContent("tl002.tmp"), ReadFileBytes(installFolder + "\\TOLVANE.EXE"));
+    EXPECT_FALSE(FileExists(installFolder + "\\tl002.tmp"));
+}
+
+TEST_F(Installation, FolderSpellingsGiveTheSameResult)
+{
+    std::vector<PlannedRow> rows = RowsOf(GroupsForPlatform(OsVersion));
+    ASSERT_TRUE(Install(installFolder + "\\"));
+    ExpectInstalled(rows, installFolder);
+    ExpectNoStagedCopyLeft(installFolder);
+
+    std::string hyo = installFolder + "\\" + Sjis(u8"表");
+    ASSERT_EQ('\x5C', hyo.back());
+    ASSERT_TRUE(MakeFolder(hyo));
+    ASSERT_TRUE(Install(hyo));
+    ExpectInstalled(rows, hyo);
+    ExpectNoStagedCopyLeft(hyo);
+}
+
+TEST_F(Installation, LzCompressedStagedFileIsInstalledExpanded)
+{
+    bool read = false;
+    std::string original = ReadFileBytes(own + "lz_sample.bin", &read);
+    ASSERT_TRUE(read);
+    std::string compressed = ReadFileBytes(own + "lz_sample.bin_", &read);
+    ASSERT_TRUE(read);
+    ASSERT_EQ("SZDD", compressed.substr(0, 4));
+    ASSERT_LT(compressed.size(), original.size());
+    ASSERT_TRUE(WriteFileBytes(own + "tl003.tmp", compressed));
+    ASSERT_TRUE(Install(installFolder));
+    EXPECT_EQ(original, ReadFileBytes(installFolder + "\\TOLVANE.INI"));
+}
+
+TEST_F(Installation, InstallFolderTooLongForAPathFailsTheRow)
+{
+    std::string deep = installFolder;
+    while (deep.size() < 255) {
+        deep += "\\" + std::string(std::min<size_t>(40, 255 - deep.size()), 'd');
+        if (deep.size() > 255)
+            deep.resize(255);
+        MakeFolder(deep);
+    }
+    ASSERT_TRUE(FolderExists(deep)) << deep;
+    EXPECT_FALSE(Install(deep));  // "\\TVBACKUP.EXE.manifest" does not fit any more
+    ExpectOneIoError();
+}
+
+}  // namespace
