@@ -12,6 +12,10 @@ wine_root=${TOLVANE_WINE_ROOT:-$root/build/wine}
 mkdir -p "$wine_root"
 
 export WINEPREFIX="$wine_root/prefix"
+# Wine links the user's shell folders (Documents among them) to folders of
+# $HOME; a home of its own keeps every test write inside the build tree.
+export HOME="$wine_root/home"
+mkdir -p "$HOME"
 export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"

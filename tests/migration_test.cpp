@@ -1,0 +1,264 @@
+// Moving the data files into "Tolvane Data" under the user's documents
+// folder, with the real shell folder lookup and file system of the prefix.
+#include <windows.h>
+#include <shlobj.h>
+#include <gtest/gtest.h>
+#include <algorithm>
+#include <string>
+#include "common/path_helpers.h"
+#include "post/data_migration.h"
+#include "res/resource.h"
+#include "support/registry_fixture.h"
+#include "support/scratch_files.h"
+#include "support/sjis.h"
+
+namespace {
+
+const char SHELL_FOLDERS_KEY[] =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+
+std::string Documents()
+{
+    char path[MAX_PATH] = {};
+    SHGetFolderPathA(nullptr, CSIDL_PERSONAL, nullptr, 0, path);
+    return path;
+}
+
+class Migration : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        documents = Documents();
+        ASSERT_FALSE(documents.empty());
+        data = documents + "\\Tolvane Data";
+        RemoveTree(data);
+        install = MakeScratchFolder("migrate");
+    }
+    void TearDown() override
+    {
+        RemoveTree(data);
+        RemoveTree(install);
+    }
+    void Put(const std::string& folder, const std::string& name, const std::string& content = "")
+    {
+        ASSERT_TRUE(WriteFileBytes(folder + "\\" + name, content.empty() ? "data of " + name : content));
+    }
+    std::string documents, data, install;
+};
+
+TEST_F(Migration, DataFolderIsCreatedAndReceivesTheThreeKindsOfFile)
+{
+    Put(install, "TLCDDB.DB");
+    Put(install, "CHG.LOG");
+    Put(install, "DISC1.LST");
+    Put(install, "TOLVANE.EXE");
+    MigrateDataFiles(install.c_str());
+    EXPECT_TRUE(FolderExists(data));
+    for (const char* name : { "TLCDDB.DB", "CHG.LOG", "DISC1.LST" }) {
+        EXPECT_EQ(std::string("data of ") + name, ReadFileBytes(data + "\\" + name)) << name;
+        EXPECT_FALSE(FileExists(install + "\\" + name)) << name;
+    }
+    EXPECT_TRUE(FileExists(install + "\\TOLVANE.EXE"));
+    std::string moved = ListFolder(data);
+    EXPECT_EQ(2, std::count(moved.begin(), moved.end(), ' ')) << moved;
+}
+
+TEST_F(Migration, ExistingDataFolderAndItsOtherFilesAreUntouched)
+{
+    ASSERT_TRUE(MakeFolder(data));
+    Put(data, "NOTES.TXT", "mine");
+    Put(install, "CHG.LOG");
+    MigrateDataFiles(install.c_str());
+    EXPECT_EQ("mine", ReadFileBytes(data + "\\NOTES.TXT"));
+    EXPECT_EQ("data of CHG.LOG", ReadFileBytes(data + "\\CHG.LOG"));
+}
+
+TEST_F(Migration, ExistingDestinationWinsAndTheSourceIsDeleted)
+{
+    ASSERT_TRUE(MakeFolder(data));
+    Put(data, "TLCDDB.DB", "the user's database");
+    Put(install, "TLCDDB.DB", "the installation's database");
+    MigrateDataFiles(install.c_str());
+    EXPECT_EQ("the user's database", ReadFileBytes(data + "\\TLCDDB.DB"));
+    EXPECT_FALSE(FileExists(install + "\\TLCDDB.DB"));
+}
+
+TEST_F(Migration, MissingSourceLeavesTheDestinationAlone)
+{
+    ASSERT_TRUE(MakeFolder(data));
+    Put(data, "CHG.LOG", "older log");
+    MigrateDataFiles(install.c_str());
+    EXPECT_EQ("older log", ReadFileBytes(data + "\\CHG.LOG"));
+}
+
+TEST_F(Migration, EveryListFileMovesButNotFromSubfolders)
+{
+    Put(install, "A.LST");
+    Put(install, "b.lst");
+    Put(install, "Mixed.Lst");
+    ASSERT_TRUE(MakeFolder(install + "\\Sub"));
+    Put(install + "\\Sub", "DEEP.LST");
+    ASSERT_TRUE(MakeFolder(install + "\\FOLDER.LST"));
+    MigrateDataFiles(install.c_str());
+    for (const char* name : { "A.LST", "b.lst", "Mixed.Lst" }) {
+        EXPECT_TRUE(FileExists(data + "\\" + name)) << name;
+        EXPECT_FALSE(FileExists(install + "\\" + name)) << name;
+    }
+    EXPECT_TRUE(FileExists(install + "\\Sub\\DEEP.LST"));
+    EXPECT_FALSE(FileExists(data + "\\DEEP.LST"));
+    EXPECT_TRUE(FolderExists(install + "\\FOLDER.LST"));
+    EXPECT_FALSE(FileExists(data + "\\FOLDER.LST"));
+}
+
+TEST_F(Migration, TrailingSeparatorMakesNoDifference)
+{
+    Put(install, "TLCDDB.DB");
+    Put(install, "X.LST");
+    MigrateDataFiles((install + "\\").c_str());
+    EXPECT_TRUE(FileExists(data + "\\TLCDDB.DB"));
+    EXPECT_TRUE(FileExists(data + "\\X.LST"));
+    EXPECT_FALSE(FileExists(install + "\\TLCDDB.DB"));
+    EXPECT_FALSE(FileExists(install + "\\X.LST"));
+}
+
+// The installation folder being the data folder must never cost the only copy.
+TEST_F(Migration, SourceThatIsTheDestinationIsLeftAlone)
+{
+    ASSERT_TRUE(MakeFolder(data));
+    Put(data, "TLCDDB.DB", "only copy");
+    Put(data, "ONLY.LST", "only list");
+    MigrateDataFiles(data.c_str());
+    EXPECT_EQ("only copy", ReadFileBytes(data + "\\TLCDDB.DB"));
+    EXPECT_EQ("only list", ReadFileBytes(data + "\\ONLY.LST"));
+    MigrateDataFiles((data + "\\").c_str());
+    EXPECT_EQ("only copy", ReadFileBytes(data + "\\TLCDDB.DB"));
+}
+
+TEST_F(Migration, CopyThatFailsForAnotherReasonKeepsTheSource)
+{
+    // A plain file where the data folder should be: every copy fails.
+    Put(documents, "Tolvane Data", "not a folder");
+    Put(install, "CHG.LOG");
+    MigrateDataFiles(install.c_str());
+    EXPECT_EQ("data of CHG.LOG", ReadFileBytes(install + "\\CHG.LOG"));
+    DeleteFileA(data.c_str());
+}
+
+// A list file whose path does not fit a path buffer (made through the wide
+// call, which takes longer paths) is skipped; the other files still move.
+TEST_F(Migration, PathsThatDoNotFitSkipTheFile)
+{
+    std::string deep = install;
+    while (deep.size() < 250) {
+        deep += "\\" + std::string(std::min<size_t>(40, 250 - deep.size()), 'd');
+        if (deep.size() > 250)
+            deep.resize(250);
+        MakeFolder(deep);
+    }
+    ASSERT_TRUE(FolderExists(deep));
+    std::string longName = "A_LIST_FILE_WITH_A_LONG_NAME.LST";  // 250 + 1 + 32 > 270
+    std::wstring wide = L"\\\\?\\" + std::wstring(deep.begin(), deep.end()) + L"\\" +
+                        std::wstring(longName.begin(), longName.end());
+    HANDLE file = CreateFileW(wide.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file);
+    CloseHandle(file);
+    Put(deep, "CHG.LOG");
+    MigrateDataFiles(deep.c_str());
+    EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(wide.c_str()));
+    EXPECT_FALSE(FileExists(data + "\\" + longName));
+    EXPECT_TRUE(FileExists(data + "\\CHG.LOG"));
+    DeleteFileW(wide.c_str());
+}
+
+TEST(DocumentsLookup, DoubleByteDocumentsFolder)
+{
+    RegValue saved = ReadValue(HKEY_CURRENT_USER, SHELL_FOLDERS_KEY, "Personal");
+    std::string root = MakeScratchFolder("docs");
+    std::string docs = root + "\\" + Sjis(u8"書類表");
+    ASSERT_TRUE(MakeFolder(docs));
+    WriteStringValue(HKEY_CURRENT_USER, SHELL_FOLDERS_KEY, "Personal", docs);
+    std::string install = MakeScratchFolder("migrate-dbcs");
+    WriteFileBytes(install + "\\CHG.LOG", "log");
+
+    char found[PATH_BUFFER_SIZE];
+    bool ok = GetDocumentsFolder(found);
+    MigrateDataFiles(install.c_str());
+    bool moved = ReadFileBytes(docs + "\\Tolvane Data\\CHG.LOG") == "log";
+
+    if (saved.exists)
+        WriteRawValue(HKEY_CURRENT_USER, SHELL_FOLDERS_KEY, "Personal", saved.type,
+                      saved.data.data(), static_cast<DWORD>(saved.data.size()));
+    RemoveTree(root);
+    RemoveTree(install);
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(docs, found);
+    EXPECT_TRUE(moved);
+}
+
+// Stand-in SHFOLDER.DLLs beside a probe program of their own; the probe is
+// told to prefer the native SHFOLDER.DLL through Wine's per-program
+// DLL overrides.
+class Fallback : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        folder = MakeScratchFolder("probe");
+        install = MakeScratchFolder("probe-install");
+        data = Documents() + "\\Tolvane Data";
+        RemoveTree(data);
+        ASSERT_TRUE(CopyFileA((TestProgramFolder() + "docs_probe.exe").c_str(),
+                              (folder + "\\docs_probe.exe").c_str(), FALSE));
+        WriteStringValue(HKEY_CURRENT_USER, OVERRIDES, "shfolder", "native,builtin");
+        WriteFileBytes(install + "\\CHG.LOG", "log");
+    }
+    void TearDown() override
+    {
+        DeleteKeyTree(HKEY_CURRENT_USER, "Software\\Wine\\AppDefaults\\docs_probe.exe");
+        RemoveTree(folder);
+        RemoveTree(install);
+        RemoveTree(data);
+    }
+    std::string RunProbe()
+    {
+        std::string command = "\"" + folder + "\\docs_probe.exe\" \"" + install + "\"";
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION info = {};
+        if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr,
+                            folder.c_str(), &startup, &info))
+            return "not started";
+        WaitForSingleObject(info.hProcess, 30000);
+        CloseHandle(info.hThread);
+        CloseHandle(info.hProcess);
+        return ReadFileBytes(folder + "\\probe.txt");
+    }
+    static constexpr const char* OVERRIDES = "Software\\Wine\\AppDefaults\\docs_probe.exe\\DllOverrides";
+    std::string folder, install, data;
+};
+
+TEST_F(Fallback, SystemLookupFindsTheDocumentsFolder)
+{
+    EXPECT_EQ("1|" + Documents(), RunProbe());
+    EXPECT_TRUE(FileExists(data + "\\CHG.LOG"));
+}
+
+TEST_F(Fallback, ShfolderWithoutTheFunctionMeansNoMigration)
+{
+    ASSERT_TRUE(CopyFileA((TestProgramFolder() + "shfolder_missing.dll").c_str(),
+                          (folder + "\\SHFOLDER.DLL").c_str(), FALSE));
+    EXPECT_EQ("0|", RunProbe());
+    EXPECT_EQ("log", ReadFileBytes(install + "\\CHG.LOG"));
+    EXPECT_FALSE(FolderExists(data));
+}
+
+TEST_F(Fallback, FunctionThatFailsMeansNoMigration)
+{
+    ASSERT_TRUE(CopyFileA((TestProgramFolder() + "shfolder_failing.dll").c_str(),
+                          (folder + "\\SHFOLDER.DLL").c_str(), FALSE));
+    EXPECT_EQ("0|", RunProbe());
+    EXPECT_EQ("log", ReadFileBytes(install + "\\CHG.LOG"));
+    EXPECT_FALSE(FolderExists(data));
+    EXPECT_FALSE(FolderExists(folder + "\\Tolvane Data"));
+}
+
+}  // namespace
