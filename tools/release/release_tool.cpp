@@ -1,0 +1,368 @@
+// Release tool: stages a product build into the updater's folder and checks
+// such a folder. It reads the updater's own staged-file table, so the list of
+// files exists only there.
+//
+//   release_tool stage <product folder> <output folder> [--compress] [--updater <exe>]
+//   release_tool check <folder>
+//   release_tool list      (one row a line: group folder, target name, staged name)
+//
+// A target with a folder prefix ("Drivers\TVPKT.SYS") is taken from that
+// subfolder of the product folder. Where a group needs its own build of a
+// file, the product folder holds it under the group's folder name
+// (e.g. "Nt5Driver\Drivers\TVPKT.SYS"); a target name used by two groups
+// must come that way.
+#include <windows.h>
+#include <cstdio>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+#include "install/staged_files.h"
+#include "szdd.h"
+
+namespace {
+
+// Folder names of the groups inside a product folder, in AllStagedGroups order.
+const char* const GROUP_FOLDERS[STAGED_GROUP_COUNT] = { "App", "Win9xHelper", "Win9xIoDriver",
+                                                         "Nt4Driver", "Nt5Driver" };
+const char UPDATER_NAME[] = "TLUPDATE.exe";
+const char MAIN_EXECUTABLE[] = "TOLVANE.EXE";
+const char RELEASE_VERSION[] = "3, 1, 3, 0";
+const char VERSION_QUERY[] = "\\StringFileInfo\\041104b0\\FileVersion";
+
+bool Exists(const std::string& path)
+{
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool IsFolder(const std::string& path)
+{
+    DWORD a = GetFileAttributesA(path.c_str());
+    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool ReadAll(const std::string& path, std::string* out)
+{
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    out->clear();
+    char chunk[65536];
+    DWORD got = 0;
+    BOOL ok;
+    while ((ok = ReadFile(file, chunk, sizeof chunk, &got, nullptr)) && got > 0)
+        out->append(chunk, got);
+    CloseHandle(file);
+    return ok != FALSE;
+}
+
+bool WriteAll(const std::string& path, const std::string& data)
+{
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD written = 0;
+    BOOL ok = data.empty() ||
+              WriteFile(file, data.data(), static_cast<DWORD>(data.size()), &written, nullptr);
+    BOOL closed = CloseHandle(file);
+    return ok && closed && written == data.size();
+}
+
+void RemoveTree(const std::string& path)
+{
+    WIN32_FIND_DATAA entry;
+    HANDLE search = FindFirstFileA((path + "\\*").c_str(), &entry);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            std::string name = entry.cFileName;
+            if (name == "." || name == "..")
+                continue;
+            std::string child = path + "\\" + name;
+            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveTree(child);
+            else
+                DeleteFileA(child.c_str());
+        } while (FindNextFileA(search, &entry));
+        FindClose(search);
+    }
+    RemoveDirectoryA(path.c_str());
+}
+
+bool IsEmptyFolder(const std::string& path)
+{
+    WIN32_FIND_DATAA entry;
+    HANDLE search = FindFirstFileA((path + "\\*").c_str(), &entry);
+    if (search == INVALID_HANDLE_VALUE)
+        return true;
+    bool empty = true;
+    do {
+        std::string name = entry.cFileName;
+        if (name != "." && name != "..")
+            empty = false;
+    } while (empty && FindNextFileA(search, &entry));
+    FindClose(search);
+    return empty;
+}
+
+std::string Lower(std::string text)
+{
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return text;
+}
+
+std::string ToolFolder()
+{
+    char module[MAX_PATH];
+    DWORD n = GetModuleFileNameA(nullptr, module, MAX_PATH);
+    std::string path(module, n);
+    return path.substr(0, path.find_last_of('\\') + 1);
+}
+
+// Target names used by more than one group: these need a per-group source.
+std::set<std::string> SharedTargets()
+{
+    std::map<std::string, int> uses;
+    for (const StagedGroup* group : AllStagedGroups)
+        for (unsigned int i = 0; i < group->rowCount; ++i)
+            ++uses[Lower(group->rows[i].targetName)];
+    std::set<std::string> shared;
+    for (const auto& entry : uses)
+        if (entry.second > 1)
+            shared.insert(entry.first);
+    return shared;
+}
+
+// Finds the product file for one row; empty with `error` set when there is none.
+std::string SourceOf(const std::string& product, unsigned int group, const StagedFile& row,
+                     const std::set<std::string>& shared, std::string* error)
+{
+    std::string perGroup = product + "\\" + GROUP_FOLDERS[group] + "\\" + row.targetName;
+    if (Exists(perGroup))
+        return perGroup;
+    if (shared.count(Lower(row.targetName))) {
+        *error = std::string("missing product file ") + GROUP_FOLDERS[group] + "\\" +
+                 row.targetName + " (the name is used by more than one group)";
+        return std::string();
+    }
+    std::string plain = product + "\\" + row.targetName;
+    if (!Exists(plain) || IsFolder(plain)) {
+        *error = std::string("missing product file ") + row.targetName;
+        return std::string();
+    }
+    return plain;
+}
+
+int Stage(const std::string& product, const std::string& output, bool compress,
+          const std::string& updater)
+{
+    if (!IsFolder(product)) {
+        fprintf(stderr, "error: product folder %s does not exist\n", product.c_str());
+        return 2;
+    }
+    if (Exists(output) && !(IsFolder(output) && IsEmptyFolder(output))) {
+        fprintf(stderr, "error: output folder %s exists and is not empty\n", output.c_str());
+        return 2;
+    }
+    // Everything is written into a working folder beside the output and moved
+    // into place only when complete, so a failed run leaves nothing that
+    // looks like a release.
+    std::string work = output + ".partial";
+    RemoveTree(work);
+    if (!CreateDirectoryA(work.c_str(), nullptr)) {
+        fprintf(stderr, "error: cannot create %s\n", work.c_str());
+        return 2;
+    }
+
+    std::set<std::string> shared = SharedTargets();
+    std::vector<std::string> errors;
+    for (unsigned int g = 0; g < STAGED_GROUP_COUNT; ++g) {
+        const StagedGroup& group = *AllStagedGroups[g];
+        for (unsigned int i = 0; i < group.rowCount; ++i) {
+            const StagedFile& row = group.rows[i];
+            std::string error;
+            std::string source = SourceOf(product, g, row, shared, &error);
+            std::string data;
+            if (source.empty()) {
+                errors.push_back(error);
+                continue;
+            }
+            if (!ReadAll(source, &data)) {
+                errors.push_back("cannot read product file " + source);
+                continue;
+            }
+            if (compress)
+                data = SzddCompress(data);
+            if (!WriteAll(work + "\\" + row.stagedName, data))
+                errors.push_back(std::string("cannot write ") + row.stagedName);
+        }
+    }
+    std::string updaterData;
+    if (!ReadAll(updater, &updaterData))
+        errors.push_back("cannot read the updater " + updater);
+    else if (!WriteAll(work + "\\" + UPDATER_NAME, updaterData))
+        errors.push_back("cannot write the updater");
+
+    if (errors.empty()) {
+        if (Exists(output))
+            RemoveDirectoryA(output.c_str());
+        if (!MoveFileA(work.c_str(), output.c_str()))
+            errors.push_back("cannot move the staged folder to " + output);
+    }
+    if (!errors.empty()) {
+        RemoveTree(work);
+        for (const std::string& e : errors)
+            fprintf(stderr, "error: %s\n", e.c_str());
+        return 1;
+    }
+    printf("staged %u files%s and the updater into %s\n", STAGED_FILE_COUNT,
+           compress ? " (compressed)" : "", output.c_str());
+    return 0;
+}
+
+// The name as the folder stores it, or empty when absent.
+std::string StoredName(const std::string& folder, const std::string& name)
+{
+    WIN32_FIND_DATAA entry;
+    HANDLE search = FindFirstFileA((folder + "\\" + name).c_str(), &entry);
+    if (search == INVALID_HANDLE_VALUE)
+        return std::string();
+    FindClose(search);
+    return entry.cFileName;
+}
+
+std::string FileVersionOf(const std::string& path)
+{
+    DWORD ignored = 0;
+    DWORD size = GetFileVersionInfoSizeA(path.c_str(), &ignored);
+    if (size == 0)
+        return std::string();
+    std::vector<char> block(size);
+    char* version = nullptr;
+    UINT length = 0;
+    if (!GetFileVersionInfoA(path.c_str(), 0, size, block.data()) ||
+        !VerQueryValueA(block.data(), VERSION_QUERY, reinterpret_cast<void**>(&version), &length) ||
+        version == nullptr)
+        return std::string();
+    return version;
+}
+
+int Check(const std::string& folder)
+{
+    std::vector<std::string> problems;
+    if (!IsFolder(folder)) {
+        printf("%s: not a folder\n", folder.c_str());
+        return 1;
+    }
+    if (StoredName(folder, UPDATER_NAME).empty())
+        problems.push_back(std::string("missing the updater ") + UPDATER_NAME);
+
+    std::set<std::string> seen;
+    std::string mainStaged;
+    for (const StagedGroup* group : AllStagedGroups)
+        for (unsigned int i = 0; i < group->rowCount; ++i) {
+            const StagedFile& row = group->rows[i];
+            if (!seen.insert(Lower(row.stagedName)).second)
+                problems.push_back(std::string("two rows share the staged name ") + row.stagedName);
+            if (group == &AppGroup && Lower(row.targetName) == Lower(MAIN_EXECUTABLE))
+                mainStaged = row.stagedName;
+        }
+
+    for (const StagedGroup* group : AllStagedGroups)
+        for (unsigned int i = 0; i < group->rowCount; ++i) {
+            const StagedFile& row = group->rows[i];
+            std::string stored = StoredName(folder, row.stagedName);
+            if (stored.empty()) {
+                problems.push_back(std::string("missing ") + row.stagedName + " (" + row.targetName + ")");
+                continue;
+            }
+            if (stored != row.stagedName)
+                problems.push_back("wrong case: " + stored + " should be " + row.stagedName);
+            std::string data, expanded;
+            std::string path = folder + "\\" + row.stagedName;
+            if (!ReadAll(path, &data)) {
+                problems.push_back(std::string("cannot read ") + row.stagedName);
+                continue;
+            }
+            if (IsSzdd(data) && !SzddExpand(data, &expanded))
+                problems.push_back(std::string("compressed file does not expand: ") + row.stagedName);
+        }
+
+    if (!mainStaged.empty() && !StoredName(folder, mainStaged).empty()) {
+        std::string data, expanded, path = folder + "\\" + mainStaged;
+        std::string version;
+        if (ReadAll(path, &data) && IsSzdd(data)) {
+            // Expanded into a temporary file, since the version functions read files.
+            char tempFolder[MAX_PATH], tempFile[MAX_PATH];
+            GetTempPathA(MAX_PATH, tempFolder);
+            GetTempFileNameA(tempFolder, "tlv", 0, tempFile);
+            DeleteFileA(tempFile);
+            if (SzddExpand(data, &expanded) && WriteAll(tempFile, expanded))
+                version = FileVersionOf(tempFile);
+            DeleteFileA(tempFile);
+        } else {
+            version = FileVersionOf(path);
+        }
+        if (version != RELEASE_VERSION)
+            problems.push_back(std::string("main executable ") + MAIN_EXECUTABLE + " (" + mainStaged +
+                               ") has version \"" + version + "\", not \"" + RELEASE_VERSION + "\"");
+    }
+
+    for (const std::string& p : problems)
+        printf("%s\n", p.c_str());
+    if (problems.empty())
+        printf("%s: release folder complete (%u staged files and the updater)\n", folder.c_str(),
+               STAGED_FILE_COUNT);
+    return problems.empty() ? 0 : 1;
+}
+
+int List()
+{
+    std::set<std::string> shared = SharedTargets();
+    for (unsigned int g = 0; g < STAGED_GROUP_COUNT; ++g)
+        for (unsigned int i = 0; i < AllStagedGroups[g]->rowCount; ++i) {
+            const StagedFile& row = AllStagedGroups[g]->rows[i];
+            printf("%s\t%s\t%s\t%s\n", GROUP_FOLDERS[g], row.targetName, row.stagedName,
+                   shared.count(Lower(row.targetName)) ? "per-group" : "shared-folder");
+        }
+    return 0;
+}
+
+int Usage()
+{
+    fprintf(stderr,
+            "usage: release_tool stage <product folder> <output folder> [--compress] [--updater <exe>]\n"
+            "       release_tool check <folder>\n"
+            "       release_tool list\n");
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc == 2 && std::string(argv[1]) == "list")
+        return List();
+    if (argc < 3)
+        return Usage();
+    std::string command = argv[1];
+    if (command == "check" && argc == 3)
+        return Check(argv[2]);
+    if (command != "stage" || argc < 4)
+        return Usage();
+    bool compress = false;
+    std::string updater = ToolFolder() + UPDATER_NAME;
+    for (int i = 4; i < argc; ++i) {
+        std::string option = argv[i];
+        if (option == "--compress")
+            compress = true;
+        else if (option == "--updater" && i + 1 < argc)
+            updater = argv[++i];
+        else
+            return Usage();
+    }
+    return Stage(argv[2], argv[3], compress, updater);
+}
