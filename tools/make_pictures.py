@@ -7,17 +7,34 @@ import os
 import struct
 import sys
 
-def bmp8(width, height, palette, pixel):
-    """An uncompressed 8-bit bottom-up BMP; pixel(x, y) returns a palette index."""
+def rle8_rows(rows):
+    """BI_RLE8 encoding of bottom-up rows: runs of one index, an end-of-line
+    mark after each row and the end-of-bitmap mark last."""
+    out = bytearray()
+    for row in rows:
+        i = 0
+        while i < len(row):
+            run = 1
+            while i + run < len(row) and row[i + run] == row[i] and run < 255:
+                run += 1
+            out += bytes((run, row[i]))
+            i += run
+        out += b"\0\0"
+    out[-2:] = b"\0\1"
+    return bytes(out)
+
+def bmp8(width, height, palette, pixel, rle=False):
+    """An 8-bit bottom-up BMP, plain or run-length encoded; pixel(x, y)
+    returns a palette index."""
     stride = (width + 3) & ~3
-    rows = []
-    for y in range(height - 1, -1, -1):
-        row = bytes(pixel(x, y) for x in range(width))
-        rows.append(row + b"\0" * (stride - width))
-    bits = b"".join(rows)
+    rows = [bytes(pixel(x, y) for x in range(width)) for y in range(height - 1, -1, -1)]
+    if rle:
+        bits = rle8_rows(rows)
+    else:
+        bits = b"".join(row + b"\0" * (stride - width) for row in rows)
     pal = b"".join(struct.pack("<BBBB", b, g, r, 0) for (r, g, b) in palette)
     pal += b"\0\0\0\0" * (256 - len(palette))
-    info = struct.pack("<IiiHHIIiiII", 40, width, height, 1, 8, 0, len(bits), 2835, 2835, 256, 0)
+    info = struct.pack("<IiiHHIIiiII", 40, width, height, 1, 8, 1 if rle else 0, len(bits), 2835, 2835, 256, 0)
     offset = 14 + len(info) + len(pal)
     head = struct.pack("<2sIHHI", b"BM", offset + len(bits), 0, 0, offset)
     return head + info + pal + bits
@@ -81,8 +98,9 @@ def banner():
         if d2 < 50 ** 2:
             # grooves: alternate two shades every few pixels of radius
             return 193 if int(d2 ** 0.5) % 6 else 194
-        return min(191, (x + y) * 191 // (w + h))
-    return bmp8(w, h, palette, pixel)
+        # Horizontal bands of a vertical gradient keep the runs long.
+        return min(191, (y // 6) * 6 * 191 // h)
+    return bmp8(w, h, palette, pixel, rle=True)
 
 def logo():
     w, h = 110, 28

@@ -8,7 +8,7 @@ need_pkgs=(
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
   wine64 xvfb xauth x11-utils
   locales fonts-ipafont-gothic imagemagick
-  googletest mscompress python3
+  googletest mscompress python3 clang-14 libclang-rt-14-dev
 )
 
 missing=()

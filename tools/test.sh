@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds both targets and runs every test: the static checks of the shipped
-# i686 updater, then the x86_64 build's tests under wine64. Exits non-zero on
-# any failure.
+# i686 updater, the x86_64 build's tests under wine64, and a short fuzz run
+# of the pure helpers. Exits non-zero on any failure.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
@@ -19,5 +19,7 @@ python3 tests/artifact/check_artifact.py build/i686/TLUPDATE.exe ../shared/win95
 status=0
 ctest --preset i686 || status=1
 ctest --preset x64 || status=1
+echo "== short fuzz run of the path, text and percentage helpers"
+bash tools/fuzz.sh || status=1
 bash tools/wine-stop.sh
 exit $status

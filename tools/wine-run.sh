@@ -3,7 +3,7 @@
 # prefix inside the build tree, with the Japanese locale (ANSI code page 932),
 # an Xvfb display and a persistent wine server. Starts whatever of these is
 # missing; everything that outlives this command writes to files, never to
-# the caller's pipes.
+# the caller's pipes. Prints the program's output when it has ended.
 #   TOLVANE_WINE_ROOT  folder holding the prefix (default: build/wine)
 #   TOLVANE_DISPLAY    X display to use (default :93)
 set -u
@@ -44,4 +44,12 @@ WINESERVER=/usr/lib/wine/wineserver
     setsid "$WINESERVER" -p >>"$wine_root/wineserver.log" 2>&1 </dev/null 9>&-
 ) 9>"$wine_root/.lock"
 
-exec "$WINE" "$@"
+# The program's output goes to a file and is shown once it ends: processes
+# it starts (the updater, and what a restart starts after it) inherit its
+# output, and must not keep the caller's pipes open after it is gone.
+output=$(mktemp "$wine_root/output.XXXXXX")
+status=0
+"$WINE" "$@" </dev/null >"$output" 2>&1 || status=$?
+cat "$output"
+rm -f "$output"
+exit $status

@@ -8,6 +8,8 @@ import sys
 
 RT = {"BITMAP": 2, "DIALOG": 5, "STRING": 6, "RCDATA": 10, "GROUP_ICON": 14, "VERSION": 16, "ICON": 3}
 LANG_JAPANESE = 0x411
+# The updater travels beside 41 staged files; it must stay small.
+SIZE_LIMIT = 64 * 1024
 
 
 class PeFile:
@@ -99,6 +101,8 @@ def load_whitelist(path):
 def check(exe_path, whitelist_path):
     problems = []
     pe = PeFile(open(exe_path, "rb").read())
+    if len(pe.data) > SIZE_LIMIT:
+        problems.append("%d bytes, more than the %d-byte limit" % (len(pe.data), SIZE_LIMIT))
     if pe.machine != 0x14C:
         problems.append("machine is %#x, not i386" % pe.machine)
     if pe.magic != 0x10B:
