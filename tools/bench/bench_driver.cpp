@@ -1,7 +1,7 @@
 // Times the updater and its baselines from outside, the same way for each:
 //   bench_driver install <TLUPDATE.exe>          Start press to the outcome box
 //   bench_driver baseline <bench_baseline.exe> <installation folder>
-//                                                OK press to the "done" box
+//                                                Start press to the "done" box
 //   bench_driver startup <exe> <caption>         process start to an idle window
 // Prints the milliseconds measured on one line.
 #include <windows.h>
@@ -65,6 +65,12 @@ int Install(const std::string& exe)
     double end = Now();
     if (box == nullptr)
         return 1;
+    // Only a complete update counts.
+    if (ReadMessageBox(box).text != Sjis(u8"アップデートは正常に終了しました。")) {
+        printf("not a complete update\n");
+        Answer(box, IDOK);
+        return 1;
+    }
     printf("%.1f\n", end - start);
     Answer(box, IDOK);
     Sleep(200);
@@ -84,18 +90,20 @@ int Baseline(const std::string& exe, const std::string& folder)
     std::string command = "\"" + exe + "\" \"" + folder + "\"";
     if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
         return 1;
-    HWND ready = WaitForBox(info.dwThreadId, nullptr, 20000);
-    if (ready == nullptr)
+    HWND dialog = WaitForThreadWindow(info.dwThreadId, "Baseline", 20000);
+    if (dialog == nullptr)
         return 1;
     WaitForInputIdle(info.hProcess, 10000);
     double start = Now();
-    Answer(ready, IDOK);
-    HWND done = WaitForBox(info.dwThreadId, ready, 120000);
+    PressButton(dialog, IDOK);
+    HWND done = WaitForBox(info.dwThreadId, nullptr, 120000);
     double end = Now();
-    if (done == nullptr)
+    if (done == nullptr || ReadMessageBox(done).text != "done")
         return 1;
     printf("%.1f\n", end - start);
     Answer(done, IDOK);
+    Sleep(200);
+    PressButton(dialog, IDCANCEL);
     WaitForSingleObject(info.hProcess, 10000);
     CloseHandle(info.hThread);
     CloseHandle(info.hProcess);
