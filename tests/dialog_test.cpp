@@ -167,35 +167,30 @@ TEST_F(UpdaterWindow, ScreenshotShowsTermsOnWhiteAndTheLogoAtItsFrame)
     int w = window.right - window.left, h = window.bottom - window.top;
 
     HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = w;
-    info.bmiHeader.biHeight = -h;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    DWORD* bits = nullptr;
-    HBITMAP shot = CreateDIBSection(memory, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits),
-                                    nullptr, 0);
-    HGDIOBJ old = SelectObject(memory, shot);
-    BitBlt(memory, 0, 0, w, h, screen, window.left, window.top, SRCCOPY);
-    GdiFlush();
+    std::vector<DWORD> bits = CapturePixels(screen, window.left, window.top, w, h);
     auto at = [&](POINT screenPoint) {
         return bits[(screenPoint.y - window.top) * w + (screenPoint.x - window.left)] & 0xFFFFFF;
     };
 
     // Keep the picture for people to look at (opaque, so viewers show it).
-    for (int i = 0; i < w * h; ++i)
-        bits[i] |= 0xFF000000;
-    std::string folder = TestProgramFolder() + "artifacts";
-    MakeFolder(folder);
+    BITMAPINFOHEADER header = {};
+    header.biSize = sizeof header;
+    header.biWidth = w;
+    header.biHeight = -h;
+    header.biPlanes = 1;
+    header.biBitCount = 32;
     BITMAPFILEHEADER fileHeader = {};
     fileHeader.bfType = 0x4D42;
-    fileHeader.bfOffBits = sizeof fileHeader + sizeof info.bmiHeader;
+    fileHeader.bfOffBits = sizeof fileHeader + sizeof header;
     fileHeader.bfSize = fileHeader.bfOffBits + w * h * 4;
     std::string bmp(reinterpret_cast<char*>(&fileHeader), sizeof fileHeader);
-    bmp.append(reinterpret_cast<char*>(&info.bmiHeader), sizeof info.bmiHeader);
-    bmp.append(reinterpret_cast<char*>(bits), w * h * 4);
+    bmp.append(reinterpret_cast<char*>(&header), sizeof header);
+    for (DWORD pixel : bits) {
+        pixel |= 0xFF000000;
+        bmp.append(reinterpret_cast<char*>(&pixel), sizeof pixel);
+    }
+    std::string folder = TestProgramFolder() + "artifacts";
+    MakeFolder(folder);
     EXPECT_TRUE(WriteFileBytes(folder + "\\updater-window.bmp", bmp));
 
     // Terms box: white background, some black text pixels.
@@ -228,7 +223,7 @@ TEST_F(UpdaterWindow, ScreenshotShowsTermsOnWhiteAndTheLogoAtItsFrame)
     logoInfo.bmiHeader.biPlanes = 1;
     logoInfo.bmiHeader.biBitCount = 32;
     std::vector<DWORD> logoBits(110 * 28);
-    GetDIBits(memory, logo, 0, 28, logoBits.data(), &logoInfo, DIB_RGB_COLORS);
+    GetDIBits(screen, logo, 0, 28, logoBits.data(), &logoInfo, DIB_RGB_COLORS);
     // Only the part inside the client area can show; the font decides how
     // much of the 110 x 28 logo fits before the dialog's right edge.
     RECT client;
@@ -253,9 +248,6 @@ TEST_F(UpdaterWindow, ScreenshotShowsTermsOnWhiteAndTheLogoAtItsFrame)
     EXPECT_EQ(whiteCount, whiteShowsBackground);
     EXPECT_GT(whiteCount, 1000);
     DeleteObject(logo);
-    SelectObject(memory, old);
-    DeleteObject(shot);
-    DeleteDC(memory);
     ReleaseDC(nullptr, screen);
 }
 

@@ -58,8 +58,7 @@ static HWND FindIconControl(HWND box)
     return nullptr;
 }
 
-// 32-bit top-down pixels of a w x h area of the screen or of a drawing.
-static std::vector<DWORD> Pixels(HDC source, int x, int y, int w, int h)
+std::vector<DWORD> CapturePixels(HDC source, int x, int y, int w, int h)
 {
     BITMAPINFO info = {};
     info.bmiHeader.biSize = sizeof info.bmiHeader;
@@ -92,7 +91,7 @@ static std::vector<DWORD> RenderIcon(HICON icon, DWORD background, int w, int h)
     FillRect(memory, &all, brush);
     DeleteObject(brush);
     DrawIconEx(memory, 0, 0, icon, w, h, 0, nullptr, DI_NORMAL);
-    std::vector<DWORD> out = Pixels(memory, 0, 0, w, h);
+    std::vector<DWORD> out = CapturePixels(memory, 0, 0, w, h);
     SelectObject(memory, old);
     DeleteObject(bitmap);
     DeleteDC(memory);
@@ -106,7 +105,7 @@ static BoxIcon IconOnScreen(HWND control)
     RECT r;
     GetWindowRect(control, &r);
     HDC screen = GetDC(nullptr);
-    std::vector<DWORD> shown = Pixels(screen, r.left, r.top, w, h);
+    std::vector<DWORD> shown = CapturePixels(screen, r.left, r.top, w, h);
     ReleaseDC(nullptr, screen);
     BoxIcon best = BoxIcon::Unknown;
     size_t bestScore = 0;

@@ -55,6 +55,9 @@ private:
     std::thread thread_;
 };
 
+// 32-bit top-down pixels (0x00RRGGBB) of a w x h area of a device context.
+std::vector<DWORD> CapturePixels(HDC source, int x, int y, int w, int h);
+
 // Top-level dialog of a thread whose caption is `caption`, waiting up to
 // `timeoutMs`; nullptr when none appears.
 HWND WaitForThreadWindow(DWORD threadId, const std::string& caption, DWORD timeoutMs);

@@ -1,6 +1,7 @@
 // Scratch folders and file contents for the tests, through the ANSI calls.
 #include <windows.h>
 #include "support/scratch_files.h"
+#include "tools/release/file_helpers.h"
 
 static const char SCRATCH_ROOT[] = "C:\\tolvane-tests";
 
@@ -36,21 +37,11 @@ bool WriteFileBytes(const std::string& path, const std::string& bytes)
 
 std::string ReadFileBytes(const std::string& path, bool* ok)
 {
-    if (ok)
-        *ok = false;
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return std::string();
     std::string bytes;
-    char chunk[65536];
-    DWORD got = 0;
-    while (ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got > 0)
-        bytes.append(chunk, got);
-    CloseHandle(file);
+    bool read = ReadWholeFile(path, &bytes);
     if (ok)
-        *ok = true;
-    return bytes;
+        *ok = read;
+    return read ? bytes : std::string();
 }
 
 bool FileExists(const std::string& path)
@@ -72,24 +63,7 @@ bool MakeFolder(const std::string& path)
 
 void RemoveTree(const std::string& path)
 {
-    WIN32_FIND_DATAA entry;
-    HANDLE search = FindFirstFileA((path + "\\*").c_str(), &entry);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            std::string name = entry.cFileName;
-            if (name == "." || name == "..")
-                continue;
-            std::string child = path + "\\" + name;
-            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                RemoveTree(child);
-            } else {
-                SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-                DeleteFileA(child.c_str());
-            }
-        } while (FindNextFileA(search, &entry));
-        FindClose(search);
-    }
-    RemoveDirectoryA(path.c_str());
+    RemoveFolderTree(path);
 }
 
 std::string ListFolder(const std::string& path)

@@ -17,6 +17,7 @@
 #include <set>
 #include <string>
 #include <vector>
+#include "file_helpers.h"
 #include "install/staged_files.h"
 #include "szdd.h"
 
@@ -41,22 +42,6 @@ bool IsFolder(const std::string& path)
     return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-bool ReadAll(const std::string& path, std::string* out)
-{
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    out->clear();
-    char chunk[65536];
-    DWORD got = 0;
-    BOOL ok;
-    while ((ok = ReadFile(file, chunk, sizeof chunk, &got, nullptr)) && got > 0)
-        out->append(chunk, got);
-    CloseHandle(file);
-    return ok != FALSE;
-}
-
 bool WriteAll(const std::string& path, const std::string& data)
 {
     HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
@@ -68,26 +53,6 @@ bool WriteAll(const std::string& path, const std::string& data)
               WriteFile(file, data.data(), static_cast<DWORD>(data.size()), &written, nullptr);
     BOOL closed = CloseHandle(file);
     return ok && closed && written == data.size();
-}
-
-void RemoveTree(const std::string& path)
-{
-    WIN32_FIND_DATAA entry;
-    HANDLE search = FindFirstFileA((path + "\\*").c_str(), &entry);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            std::string name = entry.cFileName;
-            if (name == "." || name == "..")
-                continue;
-            std::string child = path + "\\" + name;
-            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveTree(child);
-            else
-                DeleteFileA(child.c_str());
-        } while (FindNextFileA(search, &entry));
-        FindClose(search);
-    }
-    RemoveDirectoryA(path.c_str());
 }
 
 bool IsEmptyFolder(const std::string& path)
@@ -171,7 +136,7 @@ int Stage(const std::string& product, const std::string& output, bool compress,
     // into place only when complete, so a failed run leaves nothing that
     // looks like a release.
     std::string work = output + ".partial";
-    RemoveTree(work);
+    RemoveFolderTree(work);
     if (!CreateDirectoryA(work.c_str(), nullptr)) {
         fprintf(stderr, "error: cannot create %s\n", work.c_str());
         return 2;
@@ -190,7 +155,7 @@ int Stage(const std::string& product, const std::string& output, bool compress,
                 errors.push_back(error);
                 continue;
             }
-            if (!ReadAll(source, &data)) {
+            if (!ReadWholeFile(source, &data)) {
                 errors.push_back("cannot read product file " + source);
                 continue;
             }
@@ -201,7 +166,7 @@ int Stage(const std::string& product, const std::string& output, bool compress,
         }
     }
     std::string updaterData;
-    if (!ReadAll(updater, &updaterData))
+    if (!ReadWholeFile(updater, &updaterData))
         errors.push_back("cannot read the updater " + updater);
     else if (!WriteAll(work + "\\" + UPDATER_NAME, updaterData))
         errors.push_back("cannot write the updater");
@@ -213,7 +178,7 @@ int Stage(const std::string& product, const std::string& output, bool compress,
             errors.push_back("cannot move the staged folder to " + output);
     }
     if (!errors.empty()) {
-        RemoveTree(work);
+        RemoveFolderTree(work);
         for (const std::string& e : errors)
             fprintf(stderr, "error: %s\n", e.c_str());
         return 1;
@@ -283,7 +248,7 @@ int Check(const std::string& folder)
                 problems.push_back("wrong case: " + stored + " should be " + row.stagedName);
             std::string data, expanded;
             std::string path = folder + "\\" + row.stagedName;
-            if (!ReadAll(path, &data)) {
+            if (!ReadWholeFile(path, &data)) {
                 problems.push_back(std::string("cannot read ") + row.stagedName);
                 continue;
             }
@@ -294,7 +259,7 @@ int Check(const std::string& folder)
     if (!mainStaged.empty() && !StoredName(folder, mainStaged).empty()) {
         std::string data, expanded, path = folder + "\\" + mainStaged;
         std::string version;
-        if (ReadAll(path, &data) && IsSzdd(data)) {
+        if (ReadWholeFile(path, &data) && IsSzdd(data)) {
             // Expanded into a temporary file, since the version functions read files.
             char tempFolder[MAX_PATH], tempFile[MAX_PATH];
             GetTempPathA(MAX_PATH, tempFolder);

@@ -1,0 +1,41 @@
+// ReadWholeFile and RemoveFolderTree over the ANSI file calls.
+#include <windows.h>
+#include "file_helpers.h"
+
+bool ReadWholeFile(const std::string& path, std::string* out)
+{
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    out->clear();
+    char chunk[65536];
+    DWORD got = 0;
+    BOOL ok;
+    while ((ok = ReadFile(file, chunk, sizeof chunk, &got, nullptr)) && got > 0)
+        out->append(chunk, got);
+    CloseHandle(file);
+    return ok != FALSE;
+}
+
+void RemoveFolderTree(const std::string& path)
+{
+    WIN32_FIND_DATAA entry;
+    HANDLE search = FindFirstFileA((path + "\\*").c_str(), &entry);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            std::string name = entry.cFileName;
+            if (name == "." || name == "..")
+                continue;
+            std::string child = path + "\\" + name;
+            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                RemoveFolderTree(child);
+            } else {
+                SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+                DeleteFileA(child.c_str());
+            }
+        } while (FindNextFileA(search, &entry));
+        FindClose(search);
+    }
+    RemoveDirectoryA(path.c_str());
+}

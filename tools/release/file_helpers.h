@@ -1,0 +1,14 @@
+// Whole-file reads and folder-tree removal, shared by the release tool and
+// the tests that check its output.
+#ifndef TOOLS_RELEASE_FILE_HELPERS_H
+#define TOOLS_RELEASE_FILE_HELPERS_H
+
+#include <string>
+
+// Reads a whole file into `out`; false when it cannot be opened or read.
+bool ReadWholeFile(const std::string& path, std::string* out);
+
+// Removes a folder and everything below it; what cannot be removed stays.
+void RemoveFolderTree(const std::string& path);
+
+#endif
