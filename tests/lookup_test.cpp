@@ -10,7 +10,6 @@
 #include <gtest/gtest.h>
 #include <string>
 #include "common/path_helpers.h"
-#include "detect/accepted_versions.h"
 #include "detect/installation_lookup.h"
 #include "support/registry_fixture.h"
 #include "support/scratch_files.h"
@@ -223,19 +222,6 @@ TEST_F(Lookup, ValueTypeIsNotLookedAt)
     WriteRawValue(HKEY_LOCAL_MACHINE, APP_PATHS_KEY, "Path", REG_DWORD, &number, sizeof number);
     EXPECT_FALSE(Locate());
     EXPECT_EQ("", folder);  // "ABC" has no directory part: the retry folder is empty
-}
-
-TEST(AcceptedVersionTable, HasThirtyTwoRowsForTheMainExecutable)
-{
-    ASSERT_EQ(32u, ACCEPTED_VERSION_COUNT);
-    EXPECT_STREQ("1, 8, 2, 0", AcceptedVersions[0].version);
-    EXPECT_STREQ("1, 9, 2, 0", AcceptedVersions[10].version);
-    EXPECT_EQ(3277824u, AcceptedVersions[10].size);
-    EXPECT_EQ(3278336u, AcceptedVersions[11].size);
-    EXPECT_STREQ("3, 1, 2, 0", AcceptedVersions[31].version);
-    EXPECT_EQ(4345856u, AcceptedVersions[31].size);
-    for (unsigned int i = 0; i < ACCEPTED_VERSION_COUNT; ++i)
-        EXPECT_STREQ("TOLVANE.EXE", AcceptedVersions[i].fileName) << i;
 }
 
 }  // namespace

@@ -74,7 +74,7 @@ fi
 say "== Running the updater: Start, OK, Exit, Yes"
 run "$root/build/x64/tools/demo_driver.exe" "$(winpath "$demo/release/TLUPDATE.exe")" "$(winpath "$demo/screenshots")" yes | tr -d '\r'
 for shot in "$demo"/screenshots/*.bmp; do
-    convert "$shot" -crop 800x600+0+0 "${shot%.bmp}.png" && rm -f "$shot"
+    /usr/bin/convert "$shot" -crop 800x600+0+0 "${shot%.bmp}.png" && rm -f "$shot"
 done
 
 say "== After the update"

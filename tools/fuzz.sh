@@ -13,10 +13,11 @@ out="$root/build/fuzz"
 mkdir -p "$out"
 pure="$root/common/text.cpp $root/common/lead_bytes.cpp $root/common/path_helpers.cpp $root/common/percent.cpp"
 flags="-std=c++17 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all -I$root"
+cxx=$(command -v clang++-14 || command -v clang++)
 passed=0
 failed=0
 for target in fuzz_paths fuzz_text fuzz_percent; do
-    clang++ $flags -o "$out/$target" "$root/tests/fuzz/$target.cpp" $pure
+    "$cxx" $flags -o "$out/$target" "$root/tests/fuzz/$target.cpp" $pure
     corpus="$out/$target.corpus"
     mkdir -p "$corpus"
     if "$out/$target" -runs="$runs" -seed=1 -max_len=600 "$corpus" "$root/tests/fuzz/regressions" \
