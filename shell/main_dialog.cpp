@@ -17,7 +17,7 @@ static const COLORREF LOGO_TRANSPARENT = RGB(255, 255, 255);
 // Puts the raw terms text (code page 932, zero-terminated) into the terms box.
 static void ShowTermsText(HWND dialog)
 {
-    HRSRC found = FindResourceExA(AppInstance, MAKEINTRESOURCEA(10) /* RT_RCDATA */,
+    HRSRC found = FindResourceExA(AppInstance, RT_RCDATA,
                                   MAKEINTRESOURCEA(IDR_TERMS), 0);
     if (found == 0)
         return;
