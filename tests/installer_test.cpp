@@ -341,13 +341,7 @@ TEST_F(Installation, LzCompressedStagedFileIsInstalledExpanded)
 
 TEST_F(Installation, InstallFolderTooLongForAPathFailsTheRow)
 {
-    std::string deep = installFolder;
-    while (deep.size() < 255) {
-        deep += "\\" + std::string(std::min<size_t>(40, 255 - deep.size()), 'd');
-        if (deep.size() > 255)
-            deep.resize(255);
-        MakeFolder(deep);
-    }
+    std::string deep = MakeDeepFolder(installFolder, 255);
     ASSERT_TRUE(FolderExists(deep)) << deep;
     EXPECT_FALSE(Install(deep));  // "\\TVBACKUP.EXE.manifest" does not fit any more
     ExpectOneIoError();

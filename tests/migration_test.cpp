@@ -148,13 +148,7 @@ TEST_F(Migration, CopyThatFailsForAnotherReasonKeepsTheSource)
 // call, which takes longer paths) is skipped; the other files still move.
 TEST_F(Migration, PathsThatDoNotFitSkipTheFile)
 {
-    std::string deep = install;
-    while (deep.size() < 250) {
-        deep += "\\" + std::string(std::min<size_t>(40, 250 - deep.size()), 'd');
-        if (deep.size() > 250)
-            deep.resize(250);
-        MakeFolder(deep);
-    }
+    std::string deep = MakeDeepFolder(install, 250);
     ASSERT_TRUE(FolderExists(deep));
     std::string longName = "A_LIST_FILE_WITH_A_LONG_NAME.LST";  // 250 + 1 + 32 > 270
     std::wstring wide = L"\\\\?\\" + std::wstring(deep.begin(), deep.end()) + L"\\" +

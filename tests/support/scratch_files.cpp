@@ -16,10 +16,21 @@ std::string MakeScratchFolder(const std::string& name)
 
 std::string TestProgramFolder()
 {
-    char module[MAX_PATH];
-    DWORD n = GetModuleFileNameA(nullptr, module, MAX_PATH);
-    std::string path(module, n);
-    return path.substr(0, path.find_last_of('\\') + 1);
+    return ModuleFolder();
+}
+
+std::string MakeDeepFolder(const std::string& base, size_t length)
+{
+    std::string deep = base;
+    while (length > deep.size() + 41) {
+        deep += "\\" + std::string(40, 'd');
+        MakeFolder(deep);
+    }
+    if (length > deep.size() + 1) {
+        deep += "\\" + std::string(length - deep.size() - 1, 'd');
+        MakeFolder(deep);
+    }
+    return deep;
 }
 
 bool WriteFileBytes(const std::string& path, const std::string& bytes)

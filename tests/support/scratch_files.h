@@ -16,6 +16,8 @@ bool FileExists(const std::string& path);
 bool FolderExists(const std::string& path);
 void RemoveTree(const std::string& path);
 bool MakeFolder(const std::string& path);
+// Nested folders below `base` whose path is exactly `length` bytes long.
+std::string MakeDeepFolder(const std::string& base, size_t length);
 // Names (not paths) of the entries of a folder, "." and ".." left out.
 std::string ListFolder(const std::string& path);
 

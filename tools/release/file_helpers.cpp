@@ -18,6 +18,14 @@ bool ReadWholeFile(const std::string& path, std::string* out)
     return ok != FALSE;
 }
 
+std::string ModuleFolder()
+{
+    char module[MAX_PATH];
+    DWORD n = GetModuleFileNameA(nullptr, module, MAX_PATH);
+    std::string path(module, n);
+    return path.substr(0, path.find_last_of('\\') + 1);
+}
+
 void RemoveFolderTree(const std::string& path)
 {
     WIN32_FIND_DATAA entry;

@@ -11,4 +11,7 @@ bool ReadWholeFile(const std::string& path, std::string* out);
 // Removes a folder and everything below it; what cannot be removed stays.
 void RemoveFolderTree(const std::string& path);
 
+// Folder of the running program, ending in '\'.
+std::string ModuleFolder();
+
 #endif

@@ -79,14 +79,6 @@ std::string Lower(std::string text)
     return text;
 }
 
-std::string ToolFolder()
-{
-    char module[MAX_PATH];
-    DWORD n = GetModuleFileNameA(nullptr, module, MAX_PATH);
-    std::string path(module, n);
-    return path.substr(0, path.find_last_of('\\') + 1);
-}
-
 // Target names used by more than one group: these need a per-group source.
 std::set<std::string> SharedTargets()
 {
@@ -319,7 +311,7 @@ int main(int argc, char** argv)
     if (command != "stage" || argc < 4)
         return Usage();
     bool compress = false;
-    std::string updater = ToolFolder() + UPDATER_NAME;
+    std::string updater = ModuleFolder() + UPDATER_NAME;
     for (int i = 4; i < argc; ++i) {
         std::string option = argv[i];
         if (option == "--compress")
