@@ -16,7 +16,6 @@ cmake --preset x64 >/dev/null && cmake --build --preset x64 >/dev/null
 
 bench="$root/build/bench"
 export TOLVANE_WINE_ROOT="$bench/wine"
-export TOLVANE_DISPLAY=:95
 bash tools/wine-stop.sh
 rm -rf "$bench"
 mkdir -p "$bench"

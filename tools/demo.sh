@@ -26,8 +26,6 @@ demo="$root/build/demo"
 export TOLVANE_WINE_ROOT="$demo/wine"
 if [ "$interactive" = yes ]; then
     export TOLVANE_DISPLAY=${DISPLAY:?--interactive needs a display}
-else
-    export TOLVANE_DISPLAY=:94
 fi
 bash tools/wine-stop.sh
 rm -rf "$demo"

@@ -5,7 +5,8 @@
 # missing; everything that outlives this command writes to files, never to
 # the caller's pipes. Prints the program's output when it has ended.
 #   TOLVANE_WINE_ROOT  folder holding the prefix (default: build/wine)
-#   TOLVANE_DISPLAY    X display to use (default :93)
+#   TOLVANE_DISPLAY    X display to use (default: an Xvfb of the prefix's own,
+#                      on a free display number)
 set -u
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 wine_root=${TOLVANE_WINE_ROOT:-$root/build/wine}
@@ -19,30 +20,63 @@ mkdir -p "$HOME"
 export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
-export DISPLAY=${TOLVANE_DISPLAY:-:93}
 WINE=/usr/lib/wine/wine64
 WINESERVER=/usr/lib/wine/wineserver
 
-(
-    flock 9
-    display_number=${DISPLAY#:}
-    if [ ! -e "/tmp/.X11-unix/X$display_number" ]; then
-        setsid Xvfb "$DISPLAY" -screen 0 1024x768x24 -nolisten tcp \
-            >"$wine_root/xvfb.log" 2>&1 </dev/null 9>&- &
-        for _ in $(seq 1 100); do
-            [ -e "/tmp/.X11-unix/X$display_number" ] && break
-            sleep 0.1
-        done
+# A display is used only when it answers: a socket file left in /tmp/.X11-unix
+# by an X server that has gone away proves nothing.
+display_answers() { xdpyinfo -display "$1" >/dev/null 2>&1; }
+
+# Starts an Xvfb of this prefix's own on a display number that no other
+# server holds, and remembers it (number and process) for later calls.
+start_xvfb() {
+    rm -f "$wine_root/display" "$wine_root/xvfb.pid"
+    local number_file="$wine_root/display.new"
+    : >"$number_file"
+    setsid Xvfb -displayfd 8 -screen 0 1024x768x24 -nolisten tcp \
+        8>"$number_file" >"$wine_root/xvfb.log" 2>&1 </dev/null 9>&- &
+    echo $! >"$wine_root/xvfb.pid"
+    for _ in $(seq 1 300); do
+        [ -s "$number_file" ] && break
+        sleep 0.1
+    done
+    local number
+    number=$(tr -dc '0-9' <"$number_file")
+    rm -f "$number_file"
+    if [ -z "$number" ] || ! display_answers ":$number"; then
+        echo "wine-run: Xvfb did not come up; its log:" >&2
+        cat "$wine_root/xvfb.log" >&2
+        return 1
     fi
-    if [ ! -f "$WINEPREFIX/.tolvane-ready" ]; then
-        setsid "$WINESERVER" -p >"$wine_root/wineserver.log" 2>&1 </dev/null 9>&-
-        "$WINE" wineboot -i >"$wine_root/wineboot.log" 2>&1 </dev/null 9>&-
-        touch "$WINEPREFIX/.tolvane-ready"
+    echo ":$number" >"$wine_root/display"
+}
+
+exec 9>"$wine_root/.lock"
+flock 9
+if [ -n "${TOLVANE_DISPLAY:-}" ]; then
+    export DISPLAY=$TOLVANE_DISPLAY
+    if ! display_answers "$DISPLAY"; then
+        echo "wine-run: X display $DISPLAY does not answer" >&2
+        exit 1
     fi
-    # A persistent server keeps each test process's start fast; -p is a
-    # no-op when one already runs for this prefix.
-    setsid "$WINESERVER" -p >>"$wine_root/wineserver.log" 2>&1 </dev/null 9>&-
-) 9>"$wine_root/.lock"
+else
+    DISPLAY=$(cat "$wine_root/display" 2>/dev/null || true)
+    if [ -z "$DISPLAY" ] || ! display_answers "$DISPLAY"; then
+        start_xvfb || exit 1
+        DISPLAY=$(cat "$wine_root/display")
+    fi
+    export DISPLAY
+fi
+if [ ! -f "$WINEPREFIX/.tolvane-ready" ]; then
+    setsid "$WINESERVER" -p >"$wine_root/wineserver.log" 2>&1 </dev/null 9>&-
+    "$WINE" wineboot -i >"$wine_root/wineboot.log" 2>&1 </dev/null 9>&-
+    touch "$WINEPREFIX/.tolvane-ready"
+fi
+# A persistent server keeps each test process's start fast; -p is a no-op
+# when one already runs for this prefix.
+setsid "$WINESERVER" -p >>"$wine_root/wineserver.log" 2>&1 </dev/null 9>&-
+flock -u 9
+exec 9>&-
 
 # The program's output goes to a file and is shown once it ends: processes
 # it starts (the updater, and what a restart starts after it) inherit its

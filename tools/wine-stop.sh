@@ -1,8 +1,13 @@
 #!/usr/bin/env bash
-# Stops the wine server of a prefix made by wine-run.sh, so nothing of the
-# test run keeps running after it.
+# Stops what wine-run.sh started for a prefix (its wine server and its own
+# Xvfb), so nothing of the run keeps running after it.
 set -u
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-export WINEPREFIX="${TOLVANE_WINE_ROOT:-$root/build/wine}/prefix"
+wine_root=${TOLVANE_WINE_ROOT:-$root/build/wine}
+export WINEPREFIX="$wine_root/prefix"
 [ -d "$WINEPREFIX" ] && /usr/lib/wine/wineserver -k >/dev/null 2>&1 </dev/null
+if [ -f "$wine_root/xvfb.pid" ]; then
+    kill "$(cat "$wine_root/xvfb.pid")" 2>/dev/null
+    rm -f "$wine_root/xvfb.pid" "$wine_root/display"
+fi
 exit 0
