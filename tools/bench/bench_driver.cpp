@@ -10,16 +10,9 @@
 #include "support/box_watcher.h"
 #include "support/sjis.h"
 #include "support/updater_process.h"
+#include "bench_clock.h"
 
 namespace {
-
-double Now()
-{
-    LARGE_INTEGER count, frequency;
-    QueryPerformanceCounter(&count);
-    QueryPerformanceFrequency(&frequency);
-    return 1000.0 * count.QuadPart / frequency.QuadPart;
-}
 
 struct Found {
     HWND box = nullptr;

@@ -14,18 +14,7 @@
 #include "post/settings_defaults.h"
 #include "res/resource.h"
 #include "shell/main_dialog.h"
-
-namespace {
-
-double Now()
-{
-    LARGE_INTEGER count, frequency;
-    QueryPerformanceCounter(&count);
-    QueryPerformanceFrequency(&frequency);
-    return 1000.0 * count.QuadPart / frequency.QuadPart;
-}
-
-}  // namespace
+#include "bench_clock.h"
 
 int main()
 {
