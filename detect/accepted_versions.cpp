@@ -1,4 +1,5 @@
-// The accepted-version table: versions 1.82 to 3.12, some tied to an exact size.
+// The accepted-version table: versions 1.82 to 3.12, some tied to an exact
+// size, and this release's own 3.13 so that a stopped update can be finished.
 #include "detect/accepted_versions.h"
 
 const AcceptedVersion AcceptedVersions[ACCEPTED_VERSION_COUNT] = {
@@ -34,4 +35,10 @@ const AcceptedVersion AcceptedVersions[ACCEPTED_VERSION_COUNT] = {
     { "TOLVANE.EXE", "3, 1, 0, 0", 4041216 },
     { "TOLVANE.EXE", "3, 1, 1, 0", 4344832 },
     { "TOLVANE.EXE", "3, 1, 2, 0", 4345856 },
+    // This release's own main executable. An update that stopped part way
+    // (a file held by another program, a driver folder that needs an
+    // administrator) has already replaced TOLVANE.EXE; accepting 3.13 lets
+    // the next run install every file again and finish the job, and lets a
+    // run over a complete 3.13 repair it.
+    { "TOLVANE.EXE", "3, 1, 3, 0", 0 },
 };

@@ -14,9 +14,10 @@ struct AcceptedVersion {
     unsigned int size;
 };
 
-const unsigned int ACCEPTED_VERSION_COUNT = 32;
+const unsigned int ACCEPTED_VERSION_COUNT = 33;
 
-// In scan order. "1, 9, 2, 0" stands twice, for two builds of different sizes.
+// In scan order. "1, 9, 2, 0" stands twice, for two builds of different
+// sizes; the last row is this release's "3, 1, 3, 0".
 extern const AcceptedVersion AcceptedVersions[ACCEPTED_VERSION_COUNT];
 
 #endif

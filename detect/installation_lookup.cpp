@@ -73,14 +73,18 @@ bool IsAcceptedVersion(char* folder)
     char drive[PATH_DRIVE_SIZE];
     char dir[PATH_PART_SIZE];
 
-    if (MakePath(candidate, sizeof candidate, 0, folder, fileName, 0) &&
+    // An empty folder is never an installation: the candidate would be the
+    // bare file name, which the system looks for beside the updater, in the
+    // current folder and on the search path, and the installation would
+    // then work on relative paths.
+    if (folder[0] != 0 && MakePath(candidate, sizeof candidate, 0, folder, fileName, 0) &&
         MatchesAcceptedBuild(candidate))
         return true;
 
     // Retry with the folder's drive and directory: the parent of a path
     // without a trailing separator, the same folder for one with it.
     bool whole = SplitPath(folder, drive, dir, 0, 0);
-    if (!MakePath(folder, PATH_BUFFER_SIZE, drive, dir, 0, 0) || !whole)
+    if (!MakePath(folder, PATH_BUFFER_SIZE, drive, dir, 0, 0) || !whole || folder[0] == 0)
         return false;
     if (!MakePath(candidate, sizeof candidate, 0, folder, fileName, 0))
         return false;

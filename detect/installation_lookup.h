@@ -10,6 +10,7 @@ bool LocateInstallation(char* folder);
 // Tests the main executable in `folder`, then in the folder that splitting
 // `folder` yields (its parent, or itself when it ends in a separator).
 // When the first test fails, `folder` is rewritten to the retried folder.
+// An empty folder, at either test, is not an installation.
 bool IsAcceptedVersion(char* folder);
 
 #endif
