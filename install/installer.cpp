@@ -40,12 +40,23 @@ static bool InstallRow(const StagedFile& row, const char* destinationFolder,
     DWORD result = VerInstallFileA(VIFF_FORCEINSTALL, stagedName, stagedName,
                                    const_cast<char*>(ownFolder),
                                    const_cast<char*>(destinationFolder), 0, tempName, tempLength);
-    if (result != 0)
+    if (result != 0) {
+        // A copy that stopped half way may leave its temporary file in the
+        // destination, and says so.
+        char tempPath[PATH_BUFFER_SIZE];
+        if ((result & VIF_TEMPFILE) != 0 && tempName[0] != 0 &&
+            MakePath(tempPath, sizeof tempPath, 0, destinationFolder, tempName, 0))
+            DeleteFileA(tempPath);
         return false;
+    }
 
     // The rename fails while the target exists, so the target goes first.
     DeleteFileA(targetPath);
-    return MoveFileA(stagedPath, targetPath) != FALSE;
+    if (MoveFileA(stagedPath, targetPath))
+        return true;
+    // A row that is not installed leaves no staged copy behind.
+    DeleteFileA(stagedPath);
+    return false;
 }
 
 bool InstallGroup(HWND dialog, const StagedGroup& group, const char* destinationFolder,
