@@ -54,27 +54,38 @@ bool GetDataFolder(char* out, unsigned int id)
     return lstrlenA(out) != 0;
 }
 
-// Whether two paths name one existing file, however they are spelled.
-static bool IsSameFile(const char* first, const char* second)
+// Whether two paths name one existing file, however they are reached (two
+// spellings, a substituted or mapped drive, a junction). The source is held
+// open without sharing; opening the destination then fails with a sharing
+// violation exactly when it is that same file. This works on Windows 95 and
+// NT alike, which have no common way to compare file identities.
+static bool IsSameFile(const char* source, const char* destination)
 {
-    char full[2][PATH_BUFFER_SIZE];
-    char shortName[2][PATH_BUFFER_SIZE];
-    const char* paths[2] = { first, second };
-    for (int i = 0; i < 2; ++i) {
-        char* filePart = 0;
-        DWORD length = GetFullPathNameA(paths[i], PATH_BUFFER_SIZE, full[i], &filePart);
-        if (length == 0 || length >= PATH_BUFFER_SIZE)
-            return false;
-        length = GetShortPathNameA(full[i], shortName[i], PATH_BUFFER_SIZE);
-        if (length == 0 || length >= PATH_BUFFER_SIZE)
-            return false;
-    }
-    return lstrcmpiA(shortName[0], shortName[1]) == 0;
+    HANDLE held = CreateFileA(source, GENERIC_READ, 0, 0, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, 0);
+    if (held == INVALID_HANDLE_VALUE)
+        return false;
+    bool same = false;
+    HANDLE other = CreateFileA(destination, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, 0,
+                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, 0);
+    if (other != INVALID_HANDLE_VALUE)
+        CloseHandle(other);
+    else
+        same = GetLastError() == ERROR_SHARING_VIOLATION;
+    CloseHandle(held);
+    return same;
+}
+
+// Whether `path` exists as a file (a folder of that name does not count).
+static bool IsExistingFile(const char* path)
+{
+    DWORD attributes = GetFileAttributesA(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
 // Copies one file without overwriting, and deletes the source when it was
-// copied or the data folder already held that name. A path that does not
-// fit, or a source that is the destination itself, is left alone.
+// copied or the data folder already holds a file of that name. A path that
+// does not fit, a source that is the destination itself, or a destination
+// name taken by a folder leaves the source where it is.
 static void MoveDataFile(const char* folder, const char* dataFolder, const char* name)
 {
     char source[PATH_BUFFER_SIZE];
@@ -89,7 +100,7 @@ static void MoveDataFile(const char* folder, const char* dataFolder, const char*
         return;
     }
     DWORD error = GetLastError();
-    if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS)
+    if ((error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) && IsExistingFile(destination))
         DeleteFileA(source);
 }
 
