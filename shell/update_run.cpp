@@ -22,6 +22,10 @@ void RunStartSequence(HWND dialog)
     EnableButtons(dialog, FALSE);
     RunUpdate(dialog);
     EnableButtons(dialog, TRUE);
+    // Disabling Start took the keyboard focus away from it; give it back the
+    // way the dialog manager moves focus, so Start stays the default button
+    // for Enter and Esc still means Exit.
+    SendMessageA(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(dialog, IDOK)), TRUE);
 }
 
 bool RunUpdate(HWND dialog)
