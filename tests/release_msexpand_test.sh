@@ -1,12 +1,15 @@
 #!/usr/bin/env bash
-# Our SZDD encoder against Debian's msexpand: a compressed sample release must
-# expand, file by file, to exactly the product files it was staged from.
+# Our SZDD encoder against Debian's msexpand: a compressed sample release,
+# staged by the release tool of the build under test, must expand, file by
+# file, to exactly the product files it was staged from.
+#   release_msexpand_test.sh <build folder>
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-out="$root/build/x64/tests/msexpand-check/release"
+build=$(realpath "$1")
+out="$build/tests/msexpand-check/release"
 rm -rf "$(dirname "$out")"
 mkdir -p "$(dirname "$out")"
-bash "$root/tools/make-sample-release.sh" --compress "$out" >/dev/null
+bash "$root/tools/make-sample-release.sh" --compress --build "$build" "$out" >/dev/null
 passed=0
 failed=0
 while IFS=$'\t' read -r group target staged placement; do
@@ -19,7 +22,7 @@ while IFS=$'\t' read -r group target staged placement; do
         echo "FAIL: $staged does not expand to $source"
         failed=$((failed + 1))
     fi
-done < <("$root/tools/wine-run.sh" "$root/build/x64/tools/release_tool.exe" list | tr -d '\r')
+done < <("$root/tools/wine-run.sh" $(cat "$build/wine-flag") "$build/tools/release_tool.exe" list | tr -d '\r')
 rm -rf "$(dirname "$out")"
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ] && [ "$passed" -eq 41 ]

@@ -4,13 +4,16 @@
 # session, an earlier machine's run) once made every window of the tests
 # fail to open. Here a fresh prefix is told that its display is such a dead
 # one, and the updater's window must still open.
+#   wine_display_test.sh <build folder>
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-export TOLVANE_WINE_ROOT="$root/build/x64/tests/display-check"
+build=$(realpath "$1")
+flag=$(cat "$build/wine-flag")
+export TOLVANE_WINE_ROOT="$build/tests/display-check"
 unset TOLVANE_DISPLAY
 stale=""
 cleanup() {
-    bash "$root/tools/wine-stop.sh"
+    bash "$root/tools/wine-stop.sh" $flag
     [ -n "$stale" ] && rm -f "/tmp/.X11-unix/X$stale"
     rm -rf "$TOLVANE_WINE_ROOT"
 }
@@ -28,7 +31,7 @@ python3 -c 'import socket,sys; s=socket.socket(socket.AF_UNIX); s.bind(sys.argv[
 echo ":$stale" > "$TOLVANE_WINE_ROOT/display"
 
 status=0
-"$root/tools/wine-run.sh" "$root/build/x64/tests/dialog_test.exe" \
+"$root/tools/wine-run.sh" $flag "$build/tests/dialog_test.exe" \
     --gtest_filter=UpdaterWindow.HasItsCaptionAndNoCloseBox || status=$?
 used=$(cat "$TOLVANE_WINE_ROOT/display" 2>/dev/null || true)
 if [ "$status" -ne 0 ]; then

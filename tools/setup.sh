@@ -33,6 +33,18 @@ if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then
   locale-gen >/dev/null
 fi
 
+# 32-bit Wine, for running the shipped i686 updater and its tests in a pure
+# 32-bit prefix: only where the kernel runs 32-bit programs at all.
+if bash "$(dirname "${BASH_SOURCE[0]}")/probe-32bit.sh" --kernel >/dev/null; then
+  if ! dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q 'install ok installed'; then
+    echo "setup: installing wine32:i386"
+    export DEBIAN_FRONTEND=noninteractive
+    dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
+    apt-get update -qq
+    apt-get install -y -qq --no-install-recommends wine32:i386 >/dev/null
+  fi
+fi
+
 # Debian's wine64 package ships the loader as wine64 only on some releases.
 if ! command -v wine64 >/dev/null 2>&1 && [ -x /usr/lib/wine/wine64 ]; then
   ln -sf /usr/lib/wine/wine64 /usr/local/bin/wine64

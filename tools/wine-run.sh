@@ -1,15 +1,32 @@
 #!/usr/bin/env bash
-# Runs a Windows program of the x86_64 test build under wine64, in a throwaway
-# prefix inside the build tree, with the Japanese locale (ANSI code page 932),
-# an Xvfb display and a persistent wine server. Starts whatever of these is
-# missing; everything that outlives this command writes to files, never to
-# the caller's pipes. Prints the program's output when it has ended.
-#   TOLVANE_WINE_ROOT  folder holding the prefix (default: build/wine)
+# Runs a Windows program under Wine in a throwaway prefix inside the build
+# tree, with the Japanese locale (ANSI code page 932), an Xvfb display and a
+# persistent wine server. Starts whatever of these is missing; everything that
+# outlives this command writes to files, never to the caller's pipes. Prints
+# the program's output when it has ended.
+#   tools/wine-run.sh [--win32] <program> [arguments]
+# Without --win32: wine64 and a 64-bit prefix (the x86_64 build). With it:
+# 32-bit Wine and a pure 32-bit prefix (WINEARCH=win32, like Windows 95 to XP),
+# for the shipped i686 build; tools/probe-32bit.sh tells whether it can run.
+#   TOLVANE_WINE_ROOT  folder holding the prefix (default: build/wine, or
+#                      build/wine32 with --win32)
 #   TOLVANE_DISPLAY    X display to use (default: an Xvfb of the prefix's own,
 #                      on a free display number)
 set -u
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-wine_root=${TOLVANE_WINE_ROOT:-$root/build/wine}
+if [ "${1:-}" = "--win32" ]; then
+    shift
+    wine_root=${TOLVANE_WINE_ROOT:-$root/build/wine32}
+    export WINEARCH=win32
+    WINE=/usr/lib/wine/wine
+    if [ ! -x "$WINE" ]; then
+        echo "wine-run: 32-bit Wine is not installed ($(bash "$root/tools/probe-32bit.sh"))" >&2
+        exit 1
+    fi
+else
+    wine_root=${TOLVANE_WINE_ROOT:-$root/build/wine}
+    WINE=/usr/lib/wine/wine64
+fi
 mkdir -p "$wine_root"
 
 export WINEPREFIX="$wine_root/prefix"
@@ -20,7 +37,6 @@ mkdir -p "$HOME"
 export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
-WINE=/usr/lib/wine/wine64
 WINESERVER=/usr/lib/wine/wineserver
 
 # A display is used only when it answers: a socket file left in /tmp/.X11-unix

@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
 # Stops what wine-run.sh started for a prefix (its wine server and its own
 # Xvfb), so nothing of the run keeps running after it.
+#   tools/wine-stop.sh [--win32]     (the prefix that wine-run.sh would use)
 set -u
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-wine_root=${TOLVANE_WINE_ROOT:-$root/build/wine}
+default=$root/build/wine
+[ "${1:-}" = "--win32" ] && default=$root/build/wine32
+wine_root=${TOLVANE_WINE_ROOT:-$default}
 export WINEPREFIX="$wine_root/prefix"
 [ -d "$WINEPREFIX" ] && /usr/lib/wine/wineserver -k >/dev/null 2>&1 </dev/null
 if [ -f "$wine_root/xvfb.pid" ]; then

@@ -2,8 +2,13 @@
 """Reads the shipped i686 updater back from its file and checks what Windows
 95 and NT 4.0 need to load it: machine, subsystem and OS versions, imports
 limited to the known system functions, no C runtime, and the Japanese
-resources. With --report it prints the size of code, data and resources."""
+resources; and what every processor that runs Windows 95 can execute: its
+code, disassembled, holds only 80386 and x87 instructions. With --report it
+prints the size of code, data and resources.
+    check_artifact.py <exe> <import list> [--objdump <objdump>] [--report]"""
+import re
 import struct
+import subprocess
 import sys
 
 RT = {"BITMAP": 2, "DIALOG": 5, "STRING": 6, "RCDATA": 10, "GROUP_ICON": 14, "VERSION": 16, "ICON": 3}
@@ -87,6 +92,54 @@ class PeFile:
         return found
 
 
+# Instructions that the 80386 with an x87 FPU lacks, with the processor that
+# brought them. Windows 95 runs on a 386, 486 and Pentium, so none may appear.
+LATER_INSTRUCTIONS = {
+    "80486": ["bswap", "cmpxchg", "xadd", "invd", "wbinvd", "invlpg"],
+    "Pentium": ["cmpxchg8b", "rdtsc", "rdmsr", "wrmsr", "cpuid", "rsm"],
+    "Pentium Pro": ["fcomi", "fcomip", "fucomi", "fucomip", "ud2", "rdpmc", "nopl", "nopw",
+                    "sysenter", "sysexit"],
+    "later processors": ["emms", "fxsave", "fxrstor", "lfence", "mfence", "sfence", "clflush",
+                         "fisttp", "fisttpl", "fisttpll", "movnti", "syscall", "sysret",
+                         "popcnt", "lzcnt", "tzcnt", "movbe", "crc32"],
+}
+LATER_PREFIXES = {"cmov": "Pentium Pro", "fcmov": "Pentium Pro", "prefetch": "later processors"}
+SIMD_REGISTER = re.compile(r"%(x|y|z)?mm\d")
+INSTRUCTION_PREFIXES = {"rep", "repz", "repe", "repnz", "repne", "lock", "data16", "addr16",
+                        "cs", "ds", "es", "ss", "fs", "gs"}
+
+
+def later_instructions(exe_path, objdump):
+    """(count, faults): the number of instructions disassembled, and one line
+    for each that the 80386 and its x87 FPU do not have."""
+    run = subprocess.run([objdump, "-d", "--no-show-raw-insn", exe_path], capture_output=True, text=True)
+    if run.returncode != 0:
+        return 0, ["code cannot be disassembled as i386: " + run.stderr.strip()]
+    listing = run.stdout
+    by_name = {name: cpu for cpu, names in LATER_INSTRUCTIONS.items() for name in names}
+    count, faults = 0, []
+    for line in listing.splitlines():
+        match = re.match(r"\s*([0-9a-f]+):\t(.*)$", line)
+        if not match:
+            continue
+        text = match.group(2).strip()
+        words = text.split()
+        while words and words[0] in INSTRUCTION_PREFIXES:
+            words = words[1:]
+        if not words or words[0] == "(bad)":
+            continue
+        count += 1
+        mnemonic = words[0]
+        cpu = by_name.get(mnemonic)
+        if cpu is None:
+            cpu = next((c for p, c in LATER_PREFIXES.items() if mnemonic.startswith(p)), None)
+        if cpu is None and SIMD_REGISTER.search(text):
+            cpu = "MMX or SSE"
+        if cpu is not None:
+            faults.append("instruction at %s needs a %s processor: %s" % (match.group(1), cpu, text))
+    return count, faults
+
+
 def load_whitelist(path):
     allowed = set()
     with open(path) as f:
@@ -98,7 +151,7 @@ def load_whitelist(path):
     return allowed
 
 
-def check(exe_path, whitelist_path):
+def check(exe_path, whitelist_path, objdump="i686-w64-mingw32-objdump"):
     problems = []
     pe = PeFile(open(exe_path, "rb").read())
     if len(pe.data) > SIZE_LIMIT:
@@ -152,6 +205,8 @@ def check(exe_path, whitelist_path):
         block = pe.data[pe.offset(rva):pe.offset(rva) + size]
         if "041104b0".encode("utf-16-le") not in block or "3, 1, 3, 0".encode("utf-16-le") not in block:
             problems.append("version resource lacks block 041104b0 with \"3, 1, 3, 0\"")
+    pe.instruction_count, faults = later_instructions(exe_path, objdump)
+    problems.extend(faults)
     return pe, imports, res, problems
 
 
@@ -163,13 +218,30 @@ def report(pe, imports, res, exe_path):
     print("%s: %d bytes in all; code %d, data %d, resources %d, headers %d" % (
         exe_path, total, code, data, rsrc, total - code - data - rsrc))
     print("imports: " + ", ".join("%s %d" % (d, len(f)) for d, f in sorted(imports.items())))
+    print("instructions: %d disassembled, checked against the 80386 and its x87 FPU" % pe.instruction_count)
+
+
+def arguments(argv):
+    """(exe, import list, objdump, report) from the command line."""
+    args, objdump, report = [], "i686-w64-mingw32-objdump", False
+    i = 0
+    while i < len(argv):
+        if argv[i] == "--objdump":
+            objdump = argv[i + 1]
+            i += 1
+        elif argv[i] == "--report":
+            report = True
+        else:
+            args.append(argv[i])
+        i += 1
+    return args[0], args[1], objdump, report
 
 
 def main():
-    args = [a for a in sys.argv[1:] if not a.startswith("--")]
-    pe, imports, res, problems = check(args[0], args[1])
-    if "--report" in sys.argv:
-        report(pe, imports, res, args[0])
+    exe, whitelist, objdump, report_wanted = arguments(sys.argv[1:])
+    pe, imports, res, problems = check(exe, whitelist, objdump)
+    if report_wanted:
+        report(pe, imports, res, exe)
     for p in problems:
         print("PROBLEM: " + p)
     print("%d passed, %d failed" % (1 if not problems else 0, 1 if problems else 0))
