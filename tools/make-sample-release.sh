@@ -1,24 +1,44 @@
 #!/usr/bin/env bash
 # Makes a sample Tolvane 3.13 product tree and stages it with the release
 # tool into an updater folder, then checks that folder.
-#   tools/make-sample-release.sh [--compress] [output folder]
-# Default output: build/sample/release-3.13 (the product tree lies beside it).
-# The file list comes from the updater's own table ("release_tool list").
-# Sizes are realistic: a main executable of about 4 MB, libraries from 20 KB
-# to 1 MB, about 12 MB in all. Needs the x64 build.
+#   tools/make-sample-release.sh [--compress] [--build <build folder>] [output folder]
+# Default output: build/sample/release-3.13 (the product tree lies beside it,
+# in "<output>.product"). The file list comes from the updater's own table
+# ("release_tool list"). Sizes are realistic: a main executable of about
+# 4 MB, libraries from 20 KB to 1 MB, about 12 MB in all. The tools come from
+# the given build (default build/x64, which runs on every machine); the
+# updater staged is the tool's default, the shipped i686 build. Folders that
+# this script did not make are never emptied.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 compress=""
-if [ "${1:-}" = "--compress" ]; then compress="--compress"; shift; fi
+build=$root/build/x64
+while [ $# -gt 0 ]; do
+    case "$1" in
+        --compress) compress="--compress"; shift ;;
+        --build) build=$(realpath "$2"); shift 2 ;;
+        -*) echo "usage: tools/make-sample-release.sh [--compress] [--build <build folder>] [output folder]" >&2; exit 2 ;;
+        *) break ;;
+    esac
+done
 release=${1:-$root/build/sample/release-3.13}
 release=$(realpath -m "$release")
 product="$release.product"
-build="$root/build/x64"
-run() { "$root/tools/wine-run.sh" "$@"; }
+marker="$product/.made-by-make-sample-release"
+flag=$(cat "$build/wine-flag")
+run() { "$root/tools/wine-run.sh" $flag "$@"; }
 winpath() { printf 'Z:%s' "${1//\//\\}"; }
 
-rm -rf "$release" "$release.partial" "$product"
+if [ -e "$release" ] || [ -e "$product" ]; then
+    if [ ! -f "$marker" ]; then
+        echo "make-sample-release: $release or $product exists and was not made by this script;" \
+             "remove it yourself or name another output folder" >&2
+        exit 1
+    fi
+    rm -rf "$release" "$product"
+fi
 mkdir -p "$product"
+: >"$marker"
 
 run "$build/tools/release_tool.exe" list | tr -d '\r' > "$product.rows"
 python3 - "$product" "$product.rows" <<'PY'

@@ -22,12 +22,20 @@ std::string ModuleFolder()
 {
     char module[MAX_PATH];
     DWORD n = GetModuleFileNameA(nullptr, module, MAX_PATH);
+    // A result that fills the buffer is a truncated name.
+    if (n == 0 || n >= MAX_PATH)
+        return std::string();
     std::string path(module, n);
     return path.substr(0, path.find_last_of('\\') + 1);
 }
 
 void RemoveFolderTree(const std::string& path)
 {
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        RemoveDirectoryA(path.c_str());
+        return;
+    }
     WIN32_FIND_DATAA entry;
     HANDLE search = FindFirstFileA((path + "\\*").c_str(), &entry);
     if (search != INVALID_HANDLE_VALUE) {
@@ -36,7 +44,11 @@ void RemoveFolderTree(const std::string& path)
             if (name == "." || name == "..")
                 continue;
             std::string child = path + "\\" + name;
-            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+                (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+                // A junction or link: remove the link, never what it points to.
+                RemoveDirectoryA(child.c_str());
+            } else if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
                 RemoveFolderTree(child);
             } else {
                 SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);

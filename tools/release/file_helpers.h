@@ -9,9 +9,11 @@
 bool ReadWholeFile(const std::string& path, std::string* out);
 
 // Removes a folder and everything below it; what cannot be removed stays.
+// A junction or link inside is removed as a link: its target is left alone.
 void RemoveFolderTree(const std::string& path);
 
-// Folder of the running program, ending in '\'.
+// Folder of the running program, ending in '\'; empty when its name does
+// not fit MAX_PATH.
 std::string ModuleFolder();
 
 #endif

@@ -5,12 +5,15 @@
 //   release_tool stage <product folder> <output folder> [--compress] [--updater <exe>]
 //   release_tool check <folder>
 //   release_tool list      (one row a line: group folder, target name, staged name)
+//   release_tool --help
+// Exit codes: 0 done, 1 a stage or check that failed, 2 a usage error.
 //
-// A target with a folder prefix ("Drivers\TVPKT.SYS") is taken from that
-// subfolder of the product folder. Where a group needs its own build of a
-// file, the product folder holds it under the group's folder name
-// (e.g. "Nt5Driver\Drivers\TVPKT.SYS"); a target name used by two groups
-// must come that way.
+// The updater staged by default is the shipped 32-bit build, which the build
+// copies beside this tool. A target with a folder prefix ("Drivers\TVPKT.SYS")
+// is taken from that subfolder of the product folder. Where a group needs its
+// own build of a file, the product folder holds it under the group's folder
+// name (e.g. "Nt5Driver\Drivers\TVPKT.SYS"); a target name used by two
+// groups must come that way.
 #include <windows.h>
 #include <cstdio>
 #include <map>
@@ -20,6 +23,7 @@
 #include "file_helpers.h"
 #include "install/staged_files.h"
 #include "szdd.h"
+#include "updater_check.h"
 
 namespace {
 
@@ -30,6 +34,12 @@ const char UPDATER_NAME[] = "TLUPDATE.exe";
 const char MAIN_EXECUTABLE[] = "TOLVANE.EXE";
 const char RELEASE_VERSION[] = "3, 1, 3, 0";
 const char VERSION_QUERY[] = "\\StringFileInfo\\041104b0\\FileVersion";
+// Written first into "<output>.partial", so that a later run knows the
+// working folder is its own to delete; removed before the folder moves.
+const char PARTIAL_MARKER[] = "release_tool.partial";
+
+const int EXIT_FAILED = 1;
+const int EXIT_USAGE = 2;
 
 bool Exists(const std::string& path)
 {
@@ -113,25 +123,49 @@ std::string SourceOf(const std::string& product, unsigned int group, const Stage
     return plain;
 }
 
-int Stage(const std::string& product, const std::string& output, bool compress,
+// The output folder without trailing separators, so that "<output>.partial"
+// lies beside it ("C:\\" and the like are left as they are).
+std::string TrimSeparators(std::string path)
+{
+    while (path.size() > 3 && (path.back() == '\\' || path.back() == '/'))
+        path.pop_back();
+    return path;
+}
+
+int Stage(const std::string& product, const std::string& requestedOutput, bool compress,
           const std::string& updater)
 {
+    std::string output = TrimSeparators(requestedOutput);
     if (!IsFolder(product)) {
         fprintf(stderr, "error: product folder %s does not exist\n", product.c_str());
-        return 2;
+        return EXIT_FAILED;
     }
     if (Exists(output) && !(IsFolder(output) && IsEmptyFolder(output))) {
         fprintf(stderr, "error: output folder %s exists and is not empty\n", output.c_str());
-        return 2;
+        return EXIT_FAILED;
     }
     // Everything is written into a working folder beside the output and moved
     // into place only when complete, so a failed run leaves nothing that
-    // looks like a release.
+    // looks like a release. A working folder left by an interrupted run of
+    // this tool is replaced; one that the tool did not make is not touched.
     std::string work = output + ".partial";
-    RemoveFolderTree(work);
-    if (!CreateDirectoryA(work.c_str(), nullptr)) {
+    if (Exists(work)) {
+        if (!IsFolder(work) || !Exists(work + "\\" + PARTIAL_MARKER)) {
+            fprintf(stderr, "error: %s exists and was not made by release_tool; remove it or stage elsewhere\n",
+                    work.c_str());
+            return EXIT_FAILED;
+        }
+        RemoveFolderTree(work);
+        if (Exists(work)) {
+            fprintf(stderr, "error: cannot clear %s, left by an earlier run\n", work.c_str());
+            return EXIT_FAILED;
+        }
+    }
+    if (!CreateDirectoryA(work.c_str(), nullptr) ||
+        !WriteAll(work + "\\" + PARTIAL_MARKER, "working folder of release_tool stage\r\n")) {
         fprintf(stderr, "error: cannot create %s\n", work.c_str());
-        return 2;
+        RemoveFolderTree(work);
+        return EXIT_FAILED;
     }
 
     std::set<std::string> shared = SharedTargets();
@@ -158,22 +192,29 @@ int Stage(const std::string& product, const std::string& output, bool compress,
         }
     }
     std::string updaterData;
-    if (!ReadWholeFile(updater, &updaterData))
+    if (updater.empty() || !ReadWholeFile(updater, &updaterData)) {
         errors.push_back("cannot read the updater " + updater);
-    else if (!WriteAll(work + "\\" + UPDATER_NAME, updaterData))
-        errors.push_back("cannot write the updater");
+    } else {
+        if (!WriteAll(work + "\\" + UPDATER_NAME, updaterData))
+            errors.push_back("cannot write the updater");
+        // Staged as asked, but a release with this updater will not pass check.
+        for (const std::string& problem : UpdaterProblems(updater, updaterData))
+            fprintf(stderr, "warning: the updater %s %s\n", updater.c_str(), problem.c_str());
+    }
 
     if (errors.empty()) {
-        if (Exists(output))
-            RemoveDirectoryA(output.c_str());
-        if (!MoveFileA(work.c_str(), output.c_str()))
+        if (!DeleteFileA((work + "\\" + PARTIAL_MARKER).c_str()))
+            errors.push_back("cannot finish " + work);
+        else if (Exists(output) && !RemoveDirectoryA(output.c_str()))
+            errors.push_back("cannot replace the empty folder " + output);
+        else if (!MoveFileA(work.c_str(), output.c_str()))
             errors.push_back("cannot move the staged folder to " + output);
     }
     if (!errors.empty()) {
         RemoveFolderTree(work);
         for (const std::string& e : errors)
             fprintf(stderr, "error: %s\n", e.c_str());
-        return 1;
+        return EXIT_FAILED;
     }
     printf("staged %u files%s and the updater into %s\n", STAGED_FILE_COUNT,
            compress ? " (compressed)" : "", output.c_str());
@@ -212,10 +253,18 @@ int Check(const std::string& folder)
     std::vector<std::string> problems;
     if (!IsFolder(folder)) {
         printf("%s: not a folder\n", folder.c_str());
-        return 1;
+        return EXIT_FAILED;
     }
-    if (StoredName(folder, UPDATER_NAME).empty())
+    if (StoredName(folder, UPDATER_NAME).empty()) {
         problems.push_back(std::string("missing the updater ") + UPDATER_NAME);
+    } else {
+        std::string path = folder + "\\" + UPDATER_NAME, data;
+        if (!ReadWholeFile(path, &data))
+            problems.push_back(std::string("cannot read the updater ") + UPDATER_NAME);
+        else
+            for (const std::string& problem : UpdaterProblems(path, data))
+                problems.push_back(std::string("the updater ") + UPDATER_NAME + " " + problem);
+    }
 
     std::set<std::string> seen;
     std::string mainStaged;
@@ -251,19 +300,25 @@ int Check(const std::string& folder)
     if (!mainStaged.empty() && !StoredName(folder, mainStaged).empty()) {
         std::string data, expanded, path = folder + "\\" + mainStaged;
         std::string version;
+        bool readable = true;
         if (ReadWholeFile(path, &data) && IsSzdd(data)) {
             // Expanded into a temporary file, since the version functions read files.
             char tempFolder[MAX_PATH], tempFile[MAX_PATH];
-            GetTempPathA(MAX_PATH, tempFolder);
-            GetTempFileNameA(tempFolder, "tlv", 0, tempFile);
-            DeleteFileA(tempFile);
-            if (SzddExpand(data, &expanded) && WriteAll(tempFile, expanded))
-                version = FileVersionOf(tempFile);
-            DeleteFileA(tempFile);
+            DWORD length = GetTempPathA(MAX_PATH, tempFolder);
+            if (length == 0 || length >= MAX_PATH || GetTempFileNameA(tempFolder, "tlv", 0, tempFile) == 0) {
+                problems.push_back("cannot make a temporary file to read the version of " + mainStaged);
+                readable = false;
+            } else {
+                // The name is created empty; the expanded copy is written in its place.
+                DeleteFileA(tempFile);
+                if (SzddExpand(data, &expanded) && WriteAll(tempFile, expanded))
+                    version = FileVersionOf(tempFile);
+                DeleteFileA(tempFile);
+            }
         } else {
             version = FileVersionOf(path);
         }
-        if (version != RELEASE_VERSION)
+        if (readable && version != RELEASE_VERSION)
             problems.push_back(std::string("main executable ") + MAIN_EXECUTABLE + " (" + mainStaged +
                                ") has version \"" + version + "\", not \"" + RELEASE_VERSION + "\"");
     }
@@ -273,7 +328,7 @@ int Check(const std::string& folder)
     if (problems.empty())
         printf("%s: release folder complete (%u staged files and the updater)\n", folder.c_str(),
                STAGED_FILE_COUNT);
-    return problems.empty() ? 0 : 1;
+    return problems.empty() ? 0 : EXIT_FAILED;
 }
 
 int List()
@@ -288,19 +343,26 @@ int List()
     return 0;
 }
 
+const char USAGE[] =
+    "usage: release_tool stage <product folder> <output folder> [--compress] [--updater <exe>]\n"
+    "       release_tool check <folder>\n"
+    "       release_tool list\n"
+    "       release_tool --help\n";
+
 int Usage()
 {
-    fprintf(stderr,
-            "usage: release_tool stage <product folder> <output folder> [--compress] [--updater <exe>]\n"
-            "       release_tool check <folder>\n"
-            "       release_tool list\n");
-    return 2;
+    fputs(USAGE, stderr);
+    return EXIT_USAGE;
 }
 
 }  // namespace
 
 int main(int argc, char** argv)
 {
+    if (argc == 2 && (std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h")) {
+        fputs(USAGE, stdout);
+        return 0;
+    }
     if (argc == 2 && std::string(argv[1]) == "list")
         return List();
     if (argc < 3)
@@ -311,7 +373,8 @@ int main(int argc, char** argv)
     if (command != "stage" || argc < 4)
         return Usage();
     bool compress = false;
-    std::string updater = ModuleFolder() + UPDATER_NAME;
+    std::string own = ModuleFolder();
+    std::string updater = own.empty() ? std::string() : own + UPDATER_NAME;
     for (int i = 4; i < argc; ++i) {
         std::string option = argv[i];
         if (option == "--compress")
