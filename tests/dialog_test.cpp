@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <string>
 #include <thread>
+#include <vector>
 #include "common/app_state.h"
 #include "res/resource.h"
 #include "shell/main_dialog.h"
@@ -130,12 +131,34 @@ TEST_F(UpdaterWindow, TermsBoxHoldsExactlyTheResourceText)
     EXPECT_EQ(terms, TextOf(GetDlgItem(updater.dialog, IDC_TERMS)));
 }
 
-TEST_F(UpdaterWindow, ProgressBarStartsEmptyWithRangeZeroToHundred)
+// The range is watched as the dialog is made: 0..100 is also the control's
+// own default, so reading it back afterwards would prove nothing.
+std::vector<LPARAM> RangesSet;
+
+LRESULT CALLBACK WatchProgressRange(int code, WPARAM wParam, LPARAM lParam)
 {
-    HWND bar = GetDlgItem(updater.dialog, IDC_PROGRESS);
+    const CWPSTRUCT* sent = reinterpret_cast<const CWPSTRUCT*>(lParam);
+    if (code == HC_ACTION && sent->message == PBM_SETRANGE && GetDlgCtrlID(sent->hwnd) == IDC_PROGRESS)
+        RangesSet.push_back(sent->lParam);
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+TEST(ProgressBar, StartsEmptyWithItsRangeSetToZeroToHundred)
+{
+    RangesSet.clear();
+    HHOOK hook = SetWindowsHookExA(WH_CALLWNDPROC, WatchProgressRange, nullptr, GetCurrentThreadId());
+    ASSERT_NE(nullptr, hook);
+    HWND dialog = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_UPDATER),
+                                     nullptr, UpdaterDialogProc, 0);
+    UnhookWindowsHookEx(hook);
+    ASSERT_NE(nullptr, dialog);
+    ASSERT_EQ(1u, RangesSet.size());
+    EXPECT_EQ(MAKELPARAM(0, 100), RangesSet[0]);
+    HWND bar = GetDlgItem(dialog, IDC_PROGRESS);
     EXPECT_EQ(0, SendMessageA(bar, PBM_GETPOS, 0, 0));
     EXPECT_EQ(0, SendMessageA(bar, PBM_GETRANGE, TRUE, 0));
     EXPECT_EQ(100, SendMessageA(bar, PBM_GETRANGE, FALSE, 0));
+    DestroyWindow(dialog);
 }
 
 TEST_F(UpdaterWindow, ExitClosesWithoutAQuestion)
@@ -274,9 +297,11 @@ protected:
             else
                 PressButton(dialog, IDCANCEL);
         });
+        ModalDeadline deadline(30000);
         INT_PTR result = DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_UPDATER),
                                          nullptr, UpdaterDialogProc, 0);
         presser.join();
+        EXPECT_FALSE(deadline.Expired()) << "the dialog did not close; ended after 30 s";
         *seen = boxes.Boxes();
         return result;
     }

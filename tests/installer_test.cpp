@@ -164,7 +164,9 @@ protected:
     bool Install(const std::string& folder)
     {
         BoxWatcher watcher(GetCurrentThreadId(), { IDOK });
+        ModalDeadline deadline(60000);
         bool result = InstallStagedFiles(dialog, folder.c_str());
+        EXPECT_FALSE(deadline.Expired()) << "a box stayed up; ended after 60 s";
         boxes = watcher.Boxes();
         return result;
     }
@@ -280,11 +282,13 @@ TEST_F(Installation, MissingDriverSubfolderIsAFailureNotASilentSkip)
     RemoveTree(system + "\\IOSUBSYS");
     EXPECT_FALSE(Install(installFolder));
     ExpectOneIoError();
+    EXPECT_FALSE(FileExists(system + "\\TL032.TMP")) << "the staged copy was left behind";
     MakeFolder(system + "\\IOSUBSYS");
 }
 
-// A target in use cannot be replaced: the row now fails like a failed copy
-// instead of leaving the old file while the update reports success.
+// A target in use cannot be replaced: the row fails like a failed copy
+// instead of leaving the old file while the update reports success, and its
+// staged copy does not stay beside the target.
 TEST_F(Installation, TargetInUseIsReportedAndLaterRowsAreUntouched)
 {
     std::string inUse = installFolder + "\\TVAUDIO.DLL";  // row 5
@@ -298,6 +302,7 @@ TEST_F(Installation, TargetInUseIsReportedAndLaterRowsAreUntouched)
     EXPECT_EQ("old TVBACKUP.EXE", ReadFileBytes(installFolder + "\\TVBACKUP.EXE"));
     EXPECT_EQ(StagedContent("tl004.tmp"), ReadFileBytes(installFolder + "\\TVASPI.DLL"));
     EXPECT_EQ(11, BarPosition());
+    ExpectNoStagedCopyLeft(installFolder);
 }
 
 TEST_F(Installation, NewTargetsAreCreatedAndLeftoverCopiesOverwritten)
@@ -339,12 +344,36 @@ TEST_F(Installation, LzCompressedStagedFileIsInstalledExpanded)
     EXPECT_EQ(original, ReadFileBytes(installFolder + "\\TOLVANE.INI"));
 }
 
-TEST_F(Installation, InstallFolderTooLongForAPathFailsTheRow)
+// A row whose target path does not fit a path buffer fails before anything
+// is written for it: no staged copy beside the target, no later row. (Wine's
+// file installer cannot copy into a folder of much more than 110 bytes, and
+// every name of the table fits beside such a folder, so a group of the
+// test's own holds a long enough target name.)
+TEST_F(Installation, TargetPathTooLongForAPathBufferFailsBeforeTheCopy)
 {
-    std::string deep = MakeDeepFolder(installFolder, 255);
-    ASSERT_TRUE(FolderExists(deep)) << deep;
-    EXPECT_FALSE(Install(deep));  // "\\TVBACKUP.EXE.manifest" does not fit any more
+    std::string folder = MakeDeepFolder(installFolder, 100);
+    ASSERT_TRUE(FolderExists(folder)) << folder;
+    std::string longName = std::string(176, 'L') + ".DLL";  // 100 + 1 + 180 > 269
+    StagedFile rows[3] = {};
+    lstrcpyA(rows[0].targetName, "TLCORE.DLL");
+    lstrcpyA(rows[0].stagedName, "tl001.tmp");
+    lstrcpyA(rows[1].targetName, longName.c_str());
+    lstrcpyA(rows[1].stagedName, "tl002.tmp");
+    lstrcpyA(rows[2].targetName, "TVBURN.DLL");
+    lstrcpyA(rows[2].stagedName, "tl007.tmp");
+    const StagedGroup group = { rows, 3, InstallFolder, true };
+
+    char tempName[PATH_BUFFER_SIZE] = "";
+    UINT tempLength = 260;
+    BoxWatcher watcher(GetCurrentThreadId(), { IDOK });
+    ModalDeadline deadline(60000);
+    EXPECT_FALSE(InstallGroup(dialog, group, folder.c_str(), own.c_str(), tempName, &tempLength));
+    EXPECT_FALSE(deadline.Expired());
+    boxes = watcher.Boxes();
     ExpectOneIoError();
+    EXPECT_EQ(StagedContent("tl001.tmp"), ReadFileBytes(folder + "\\TLCORE.DLL"));
+    EXPECT_EQ("TLCORE.DLL", ListFolder(folder)) << "written for the row that does not fit";
+    EXPECT_EQ(static_cast<int>(PercentOf(3, 1)), BarPosition());
 }
 
 }  // namespace

@@ -34,6 +34,7 @@ protected:
     }
     void TearDown() override
     {
+        DeleteFileA((TestProgramFolder() + "TOLVANE.EXE").c_str());
         SetCurrentDirectoryA(savedDirectory);
         DeleteKeyTree(HKEY_LOCAL_MACHINE, APP_PATHS_KEY);
         RemoveTree(root);
@@ -45,13 +46,16 @@ protected:
         ASSERT_TRUE(WriteMainExecutable(folder + "\\TOLVANE.EXE", block, version, size));
     }
 
-    // Runs the lookup; `folder` receives what it returned.
+    // Runs the lookup; `folder` receives what it returned. The buffer is
+    // filled with 'G' beforehand, so a value that the lookup failed to
+    // terminate runs on into 'G's, and a write past the path buffer shows.
     bool Locate()
     {
-        char buffer[PATH_BUFFER_SIZE + 16];
+        char buffer[PATH_BUFFER_SIZE + 64];
         memset(buffer, 'G', sizeof buffer);
+        buffer[sizeof buffer - 1] = 0;
         bool found = LocateInstallation(buffer);
-        for (unsigned int i = PATH_BUFFER_SIZE; i < sizeof buffer; ++i)
+        for (unsigned int i = PATH_BUFFER_SIZE; i + 1 < sizeof buffer; ++i)
             EXPECT_EQ('G', buffer[i]) << "write past the path buffer";
         folder = buffer;
         return found;
@@ -98,7 +102,9 @@ TEST_F(Lookup, VersionsAndSizesOfTheTable)
         { "1, 8, 2, 0", 0, true },         // oldest accepted
         { "1, 8, 1, 0", 0, false },        // too old
         { "3, 0, 4, 0", 4495360, true },   // rows 27 and 28 share a size
-        { "3, 1, 3, 0", 0, false },        // already updated
+        { "3, 1, 3, 0", 0, true },         // this release: a stopped update is finished
+        { "3, 1, 3, 0", 4211712, true },   // whatever its size
+        { "3, 1, 4, 0", 0, false },        // newer than this release
         { "3,1,2,0", 4345856, false },     // written without the spaces
         { "3, 1, 2, 0 ", 4345856, false },
         { "", 0, false },
@@ -130,7 +136,7 @@ TEST_F(Lookup, RegisteredSubfolderIsAcceptedThroughTheRetry)
 
 TEST_F(Lookup, TrailingSeparatorRetriesTheSameFolder)
 {
-    PutMain(product, "3, 1, 3, 0", 0);
+    PutMain(product, "1, 8, 1, 0", 0);
     PutMain(apps, "3, 1, 2, 0", 4345856);  // must not be found: the retry stays in Product
     RegisterInstallFolder(product + "\\");
     EXPECT_FALSE(Locate());
@@ -159,54 +165,56 @@ TEST_F(Lookup, NoKeyMeansNotInstalled)
     EXPECT_FALSE(Locate());
 }
 
-// An empty or unreadable "Path" leaves the folder empty: the candidate is
-// then the bare file name, which the version functions look for themselves
-// (the current folder among other places). An accepted copy there shows
-// that the value was read as empty rather than as something else.
-TEST_F(Lookup, EmptyOrUnreadablePathFallsBackToTheBareFileName)
+// An empty or unreadable "Path" leaves the folder empty, and an empty folder
+// is no installation, even though the bare file name would find an accepted
+// copy in the current folder and beside the running program.
+TEST_F(Lookup, EmptyFolderIsNotAnInstallation)
 {
-    PutMain(root, "2, 0, 1, 0", 0);
+    std::string own = TestProgramFolder();
+    PutMain(root, "3, 1, 2, 0", 4345856);
+    PutMain(own.substr(0, own.size() - 1), "3, 1, 2, 0", 4345856);
     SetCurrentDirectoryA(root.c_str());
 
     WriteStringValue(HKEY_LOCAL_MACHINE, APP_PATHS_KEY, "Other", "x");  // key without "Path"
-    EXPECT_TRUE(Locate());
-    EXPECT_EQ("", folder);
-
+    EXPECT_FALSE(Locate());
     RegisterInstallFolder("");
-    EXPECT_TRUE(Locate());
+    EXPECT_FALSE(Locate());
+    std::string leadingZero = std::string(1, '\0') + product;
+    WriteRawValue(HKEY_LOCAL_MACHINE, APP_PATHS_KEY, "Path", REG_BINARY, leadingZero.data(),
+                  static_cast<DWORD>(leadingZero.size()));
+    EXPECT_FALSE(Locate());
     EXPECT_EQ("", folder);
-
     std::string tooLong = product + "\\" + std::string(300 - product.size(), 'x');
     RegisterInstallFolder(tooLong);
-    EXPECT_TRUE(Locate());
-    EXPECT_EQ("", folder);
-
-    // Without the bare-name copy, each of them is simply not installed.
-    DeleteFileA((root + "\\TOLVANE.EXE").c_str());
     EXPECT_FALSE(Locate());
+    RegisterInstallFolder("TOLVANE.EXE");  // a name without a folder: the retry folder is empty
+    EXPECT_FALSE(Locate());
+    EXPECT_EQ("", folder);
 }
 
-TEST_F(Lookup, PathValueWithoutTerminatingZeroIsReadAsText)
+// The "Path" value's bytes exactly as stored, without a terminating zero
+// (REG_BINARY, so that nothing adds one): the text ends where the stored
+// bytes end, also at 259 and 260 bytes, the read limit.
+TEST_F(Lookup, PathValueWithoutTerminatingZeroEndsWithItsBytes)
 {
     PutMain(product, "3, 1, 2, 0", 4345856);
-    WriteRawValue(HKEY_LOCAL_MACHINE, APP_PATHS_KEY, "Path", REG_SZ, product.data(),
+    WriteRawValue(HKEY_LOCAL_MACHINE, APP_PATHS_KEY, "Path", REG_BINARY, product.data(),
                   static_cast<DWORD>(product.size()));
     EXPECT_TRUE(Locate());
     EXPECT_EQ(product, folder);
-}
 
-// 260 bytes without a zero fill the read limit exactly: the text is either
-// taken whole (Windows) or the read fails for want of room for the
-// terminator (Wine). Either way it names no accepted copy, and nothing is
-// written past the path buffer (Locate checks the guard bytes).
-TEST_F(Lookup, PathValueOfExactly260BytesWithoutZeroIsNoMatch)
-{
-    std::string value = product + "\\" + std::string(259 - product.size(), 'y');
-    ASSERT_EQ(260u, value.size());
-    WriteRawValue(HKEY_LOCAL_MACHINE, APP_PATHS_KEY, "Path", REG_SZ, value.data(), 260);
-    PutMain(product, "3, 1, 2, 0", 4345856);
-    EXPECT_FALSE(Locate());
-    EXPECT_LE(folder.size(), 260u);
+    // A subfolder name long enough that the value is 259 or 260 bytes: its
+    // candidate does not fit a path buffer, and the retry finds the copy in
+    // the parent. Read past its end, the name would run on into the 'G's
+    // and be too long for the retry's split.
+    for (size_t length : { 259u, 260u }) {
+        std::string value = product + "\\" + std::string(length - product.size() - 1, 's');
+        ASSERT_EQ(length, value.size());
+        WriteRawValue(HKEY_LOCAL_MACHINE, APP_PATHS_KEY, "Path", REG_BINARY, value.data(),
+                      static_cast<DWORD>(value.size()));
+        EXPECT_TRUE(Locate()) << length;
+        EXPECT_EQ(product + "\\", folder) << length;
+    }
 }
 
 TEST_F(Lookup, ValueTypeIsNotLookedAt)
@@ -221,7 +229,6 @@ TEST_F(Lookup, ValueTypeIsNotLookedAt)
     DWORD number = 0x00434241;  // "ABC"
     WriteRawValue(HKEY_LOCAL_MACHINE, APP_PATHS_KEY, "Path", REG_DWORD, &number, sizeof number);
     EXPECT_FALSE(Locate());
-    EXPECT_EQ("", folder);  // "ABC" has no directory part: the retry folder is empty
 }
 
 }  // namespace

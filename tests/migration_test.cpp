@@ -134,6 +134,39 @@ TEST_F(Migration, SourceThatIsTheDestinationIsLeftAlone)
     EXPECT_EQ("only copy", ReadFileBytes(data + "\\TLCDDB.DB"));
 }
 
+// The same data folder reached by a second path (drive Z: onto the Unix
+// root, as a SUBST or mapped drive would be on Windows): every file is its
+// own destination, and each must stay.
+TEST_F(Migration, DataFolderReachedThroughAnotherDriveKeepsEveryFile)
+{
+    ASSERT_TRUE(MakeFolder(data));
+    for (const char* name : { "TLCDDB.DB", "CHG.LOG", "A.LST", "b.lst" })
+        Put(data, name, std::string("only copy of ") + name);
+    std::string alias = AliasThroughDriveZ(data);
+    ASSERT_FALSE(alias.empty());
+    ASSERT_NE(data, alias);
+    ASSERT_EQ("only copy of CHG.LOG", ReadFileBytes(alias + "\\CHG.LOG"));
+    MigrateDataFiles(alias.c_str());
+    for (const char* name : { "TLCDDB.DB", "CHG.LOG", "A.LST", "b.lst" })
+        EXPECT_EQ(std::string("only copy of ") + name, ReadFileBytes(data + "\\" + name)) << name;
+}
+
+// A folder in the data folder that has a data file's name is no copy of
+// that file: the source stays where it is, and so does the folder.
+TEST_F(Migration, FolderNamedLikeADataFileKeepsTheSource)
+{
+    ASSERT_TRUE(MakeFolder(data));
+    for (const char* name : { "TLCDDB.DB", "CHG.LOG", "DISC.LST" }) {
+        ASSERT_TRUE(MakeFolder(data + "\\" + name));
+        Put(install, name);
+    }
+    MigrateDataFiles(install.c_str());
+    for (const char* name : { "TLCDDB.DB", "CHG.LOG", "DISC.LST" }) {
+        EXPECT_EQ(std::string("data of ") + name, ReadFileBytes(install + "\\" + name)) << name;
+        EXPECT_TRUE(FolderExists(data + "\\" + name)) << name;
+    }
+}
+
 TEST_F(Migration, CopyThatFailsForAnotherReasonKeepsTheSource)
 {
     // A plain file where the data folder should be: every copy fails.

@@ -1,10 +1,13 @@
 // The release tool: staging a product tree into the updater's folder and
-// installing it through the updater's own installation code, and the check
-// that catches a broken release folder.
+// installing it through the updater's own installation code, the check that
+// catches a broken release folder or an updater that is not the shipped
+// program, and the care it takes with folders it did not make.
 #include <windows.h>
 #include <gtest/gtest.h>
 #include <map>
 #include <string>
+#include <functional>
+#include <vector>
 #include "common/app_state.h"
 #include "install/installer.h"
 #include "install/staged_files.h"
@@ -12,51 +15,47 @@
 #include "shell/main_dialog.h"
 #include "support/box_watcher.h"
 #include "support/scratch_files.h"
+#include "support/staged_release.h"
+#include "support/updater_process.h"
 #include "support/version_fixture.h"
 
 namespace {
 
-const char* const GROUP_FOLDERS[] = { "App", "Win9xHelper", "Win9xIoDriver", "Nt4Driver", "Nt5Driver" };
-
-std::string ToolPath()
-{
-    return TestProgramFolder() + "..\\tools\\release_tool.exe";
-}
-
-// Runs the release tool; its exit code, with what it printed in `output`.
 DWORD RunTool(const std::string& arguments, std::string* output)
 {
-    std::string log = TestProgramFolder() + "release_tool.log";
-    SECURITY_ATTRIBUTES inherit = { sizeof inherit, nullptr, TRUE };
-    HANDLE file = CreateFileA(log.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
-                              CREATE_ALWAYS, 0, nullptr);
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = file;
-    startup.hStdError = file;
-    PROCESS_INFORMATION info = {};
-    std::string command = "\"" + ToolPath() + "\" " + arguments;
-    DWORD code = 999;
-    if (CreateProcessA(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                       &startup, &info)) {
-        WaitForSingleObject(info.hProcess, 60000);
-        GetExitCodeProcess(info.hProcess, &code);
-        CloseHandle(info.hThread);
-        CloseHandle(info.hProcess);
-    }
-    CloseHandle(file);
-    *output = ReadFileBytes(log);
-    return code;
+    return RunReleaseTool(arguments, output);
 }
 
-bool SharedTarget(const char* target)
+// A real x86-64 build of the updater: this build's own, or for the i686
+// build the x86_64 build beside it (tools/test.sh builds both first).
+std::string X64UpdaterPath()
 {
-    int uses = 0;
-    for (const StagedGroup* group : AllStagedGroups)
-        for (unsigned int i = 0; i < group->rowCount; ++i)
-            uses += lstrcmpiA(group->rows[i].targetName, target) == 0;
-    return uses > 1;
+#if defined(_WIN64)
+    return BuiltUpdaterPath();
+#else
+    return TestProgramFolder() + "..\\..\\x64\\TLUPDATE.exe";
+#endif
+}
+
+// Replaces the first occurrence of `from` in the file's bytes with `to`.
+bool PatchBytes(const std::string& path, const std::string& from, const std::string& to)
+{
+    std::string bytes = ReadFileBytes(path);
+    size_t at = bytes.find(from);
+    if (at == std::string::npos || from.size() != to.size())
+        return false;
+    bytes.replace(at, from.size(), to);
+    return WriteFileBytes(path, bytes);
+}
+
+std::string Utf16(const std::u16string& text)
+{
+    return std::string(reinterpret_cast<const char*>(text.data()), text.size() * 2);
+}
+
+std::string Dword(DWORD value)
+{
+    return std::string(reinterpret_cast<const char*>(&value), 4);
 }
 
 class Release : public ::testing::Test {
@@ -66,30 +65,23 @@ protected:
         root = MakeScratchFolder("release");
         product = root + "\\product";
         output = root + "\\out";
-        MakeFolder(product);
-        for (unsigned int g = 0; g < STAGED_GROUP_COUNT; ++g) {
-            const StagedGroup& group = *AllStagedGroups[g];
-            for (unsigned int i = 0; i < group.rowCount; ++i) {
-                std::string target = group.rows[i].targetName;
-                std::string folder = SharedTarget(target.c_str()) ? product + "\\" + GROUP_FOLDERS[g] : product;
-                MakeFolder(folder);
-                std::string path = folder + "\\" + target;
-                if (target.find('\\') != std::string::npos)
-                    MakeFolder(path.substr(0, path.find_last_of('\\')));
-                std::string content;
-                for (int k = 0; k < 200; ++k)
-                    content += std::string(GROUP_FOLDERS[g]) + " " + target + " line " + std::to_string(k) + "\r\n";
-                if (target == "TOLVANE.EXE")
-                    ASSERT_TRUE(WriteMainExecutable(path, "041104b0", "3, 1, 3, 0", 300000));
-                else
-                    ASSERT_TRUE(WriteFileBytes(path, content));
-                sources[group.rows[i].stagedName] = path;
-            }
-        }
+        ASSERT_TRUE(WriteProductTree(product, "3, 1, 3, 0", &sources));
     }
-    void TearDown() override { RemoveTree(root); }
+    void TearDown() override
+    {
+        if (!link.empty())
+            RemoveFolderLink(link);
+        RemoveTree(root);
+    }
 
-    std::string root, product, output;
+    std::string Check(DWORD* code)
+    {
+        std::string said;
+        *code = RunTool("check \"" + output + "\"", &said);
+        return said;
+    }
+
+    std::string root, product, output, link;
     std::map<std::string, std::string> sources;  // staged name -> product file
 };
 
@@ -123,7 +115,9 @@ TEST_F(Release, StagedFolderInstallsToTheProductFilesPlainAndCompressed)
             }
             MakeFolder(system + "\\IOSUBSYS");
             BoxWatcher boxes(GetCurrentThreadId(), { IDOK });
+            ModalDeadline deadline(60000);
             EXPECT_TRUE(InstallStagedFiles(dialog, install.c_str()));
+            EXPECT_FALSE(deadline.Expired());
             EXPECT_TRUE(boxes.Boxes().empty());
             InstallPlan plan = GroupsForPlatform(OsVersion);
             for (unsigned int g = 0; g < plan.groupCount; ++g)
@@ -178,7 +172,7 @@ TEST_F(Release, StagingErrorsLeaveNothingThatLooksComplete)
     DeleteFileA((product + "\\TVMP3.DLL").c_str());
     DeleteFileA((product + "\\Nt5Driver\\Drivers\\TVPKT.SYS").c_str());
     WriteFileBytes(product + "\\Drivers\\TVPKT.SYS", "one build for both groups is not enough");
-    EXPECT_NE(0u, RunTool("stage \"" + product + "\" \"" + output + "\"", &said));
+    EXPECT_EQ(1u, RunTool("stage \"" + product + "\" \"" + output + "\"", &said));
     EXPECT_NE(std::string::npos, said.find("missing product file TVMP3.DLL")) << said;
     EXPECT_NE(std::string::npos, said.find("missing product file Nt5Driver\\Drivers\\TVPKT.SYS")) << said;
     EXPECT_FALSE(FolderExists(output));
@@ -188,10 +182,122 @@ TEST_F(Release, StagingErrorsLeaveNothingThatLooksComplete)
     WriteFileBytes(output + "\\KEEP.TXT", "someone else's file");
     WriteFileBytes(product + "\\TVMP3.DLL", "back");
     WriteFileBytes(product + "\\Nt5Driver\\Drivers\\TVPKT.SYS", "nt5 build");
-    EXPECT_NE(0u, RunTool("stage \"" + product + "\" \"" + output + "\"", &said));
+    EXPECT_EQ(1u, RunTool("stage \"" + product + "\" \"" + output + "\"", &said));
     EXPECT_NE(std::string::npos, said.find("exists and is not empty")) << said;
     EXPECT_EQ("someone else's file", ReadFileBytes(output + "\\KEEP.TXT"));
     EXPECT_FALSE(FileExists(output + "\\tl001.tmp"));
+}
+
+// The release carries the shipped updater, and check proves it: each way of
+// carrying another program is named, with the property that failed.
+TEST_F(Release, CheckAcceptsOnlyTheShippedUpdater)
+{
+    std::string said;
+    DWORD code = 0;
+    ASSERT_EQ(0u, RunTool("stage \"" + product + "\" \"" + output + "\"", &said)) << said;
+    EXPECT_EQ(std::string::npos, said.find("warning")) << said;
+    said = Check(&code);
+    EXPECT_EQ(0u, code) << said;
+    std::string shipped = ReadFileBytes(ReleaseToolFolder() + "TLUPDATE.exe");
+    ASSERT_GT(shipped.size(), 1000u);
+    EXPECT_TRUE(shipped == ReadFileBytes(output + "\\TLUPDATE.exe")) << "not the updater beside the tool";
+
+    std::string updater = output + "\\TLUPDATE.exe";
+    struct Case {
+        const char* what;
+        std::function<bool()> make;
+        const char* reported;
+    };
+    const Case cases[] = {
+        { "an x86-64 build", [&] { return CopyFileA(X64UpdaterPath().c_str(), updater.c_str(), FALSE) != FALSE; },
+          "is built for machine 0x8664, not for the 32-bit i386" },
+        { "a text file", [&] { return WriteFileBytes(updater, "MZ!\n"); },
+          "is not a Windows program" },
+        { "file version 3.1.2.0",
+          [&] { return PatchBytes(updater, Dword(0xFEEF04BD) + Dword(0x00010000) + Dword(0x00030001) + Dword(0x00030000),
+                                  Dword(0xFEEF04BD) + Dword(0x00010000) + Dword(0x00030001) + Dword(0x00020000)); },
+          "has file version 3.1.2.0, not 3.1.3.0" },
+        { "another caption", [&] { return PatchBytes(updater, Utf16(u"Ver 3.13"), Utf16(u"Ver 3.12")); },
+          "has the dialog caption" },
+        { "subsystem version 5.0", [&] {
+              std::string bytes = ReadFileBytes(updater);
+              DWORD pe = *reinterpret_cast<const DWORD*>(&bytes[0x3C]);
+              bytes[pe + 24 + 48] = 5;
+              return WriteFileBytes(updater, bytes);
+          },
+          "has subsystem version 5.0, not 4.0" },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_TRUE(WriteFileBytes(updater, shipped));
+        ASSERT_TRUE(c.make());
+        said = Check(&code);
+        EXPECT_EQ(1u, code) << said;
+        EXPECT_NE(std::string::npos, said.find("the updater TLUPDATE.exe " + std::string(c.reported))) << said;
+        if (std::string(c.what) != "an x86-64 build" && std::string(c.what) != "a text file") {
+            // Only the altered property is named.
+            size_t first = said.find("the updater");
+            EXPECT_EQ(std::string::npos, said.find("the updater", first + 1)) << said;
+        }
+    }
+
+    // Staging an updater that check will refuse says so at once.
+    RemoveTree(output);
+    ASSERT_EQ(0u, RunTool("stage \"" + product + "\" \"" + output + "\" --updater \"" + X64UpdaterPath() + "\"",
+                          &said)) << said;
+    EXPECT_NE(std::string::npos, said.find("warning: the updater")) << said;
+}
+
+// Folders the tool did not make are never emptied; a trailing separator on
+// the output folder is the same folder; the exit code tells what happened.
+TEST_F(Release, OutputFoldersAndExitCodes)
+{
+    std::string said;
+    ASSERT_EQ(0u, RunTool("stage \"" + product + "\" \"" + output + "\\\\\"", &said)) << said;
+    EXPECT_TRUE(FileExists(output + "\\tl001.tmp"));
+    EXPECT_FALSE(FolderExists(output + ".partial"));
+    EXPECT_FALSE(FileExists(output + "\\release_tool.partial"));
+    EXPECT_FALSE(FolderExists(output + "\\.partial"));
+
+    // A working folder that someone else made stays as it was.
+    RemoveTree(output);
+    ASSERT_TRUE(MakeFolder(output + ".partial"));
+    ASSERT_TRUE(WriteFileBytes(output + ".partial\\NOTES.TXT", "someone's notes"));
+    EXPECT_EQ(1u, RunTool("stage \"" + product + "\" \"" + output + "\"", &said));
+    EXPECT_NE(std::string::npos, said.find("was not made by release_tool")) << said;
+    EXPECT_EQ("someone's notes", ReadFileBytes(output + ".partial\\NOTES.TXT"));
+    EXPECT_FALSE(FolderExists(output));
+
+    // One left by an interrupted run of the tool is cleared, and a junction
+    // inside it is removed as a link, never followed into its target. (Wine
+    // cannot remove a link through the Windows calls, so there the tool says
+    // that it could not clear the folder; Windows removes the junction.)
+    std::string elsewhere = root + "\\elsewhere";
+    link = output + ".partial\\link";
+    ASSERT_TRUE(MakeFolder(elsewhere));
+    ASSERT_TRUE(WriteFileBytes(elsewhere + "\\KEEP.TXT", "not the tool's"));
+    ASSERT_TRUE(WriteFileBytes(output + ".partial\\release_tool.partial", ""));
+    ASSERT_TRUE(MakeFolderLink(link, elsewhere));
+    DWORD code = RunTool("stage \"" + product + "\" \"" + output + "\"", &said);
+    EXPECT_EQ("not the tool's", ReadFileBytes(elsewhere + "\\KEEP.TXT"));
+    if (code != 0) {
+        EXPECT_NE(std::string::npos, said.find("cannot clear")) << said;
+    }
+    ASSERT_TRUE(RemoveFolderLink(link));
+    link.clear();
+    RemoveTree(output);
+    RemoveTree(output + ".partial");
+    ASSERT_EQ(0u, RunTool("stage \"" + product + "\" \"" + output + "\"", &said)) << said;
+    EXPECT_TRUE(FileExists(output + "\\TLUPDATE.exe"));
+    EXPECT_FALSE(FolderExists(output + ".partial"));
+
+    EXPECT_EQ(0u, RunTool("--help", &said));
+    EXPECT_NE(std::string::npos, said.find("usage: release_tool stage")) << said;
+    EXPECT_EQ(2u, RunTool("stage \"" + product + "\"", &said));
+    EXPECT_EQ(2u, RunTool("publish", &said));
+    EXPECT_EQ(2u, RunTool("stage \"" + product + "\" \"" + output + "\" --fast", &said));
+    EXPECT_EQ(1u, RunTool("check \"" + root + "\\nothing\"", &said));
+    EXPECT_EQ(1u, RunTool("stage \"" + root + "\\nothing\" \"" + root + "\\out2\"", &said));
 }
 
 }  // namespace

@@ -1,7 +1,9 @@
 // The whole update as a user runs it: the real updater executable started
-// from a folder holding its staged files, a sample installed Tolvane 3.12,
-// and the platform family set through Wine's per-program Windows version.
-// Buttons are pressed and boxes read and answered from this process.
+// from a release folder that the release tool staged from a 3.13 product
+// tree, a sample installed Tolvane 3.12, and the platform family set through
+// Wine's per-program Windows version. In the i686 build the updater is the
+// shipped one, staged by the tool's default. Buttons are pressed and boxes
+// read and answered from this process.
 //
 // How the restart is observed: Wine carries out ExitWindowsEx(EWX_REBOOT) by
 // ending the session's windowed programs and running the boot sequence
@@ -12,6 +14,7 @@
 #include <windows.h>
 #include <commctrl.h>
 #include <gtest/gtest.h>
+#include <map>
 #include <string>
 #include <vector>
 #include "install/staged_files.h"
@@ -96,7 +99,6 @@ protected:
         system = SystemFolderPath();
         data = DocumentsFolder() + "\\Tolvane Data";
         MakeFolder(install);
-        MakeFolder(release);
         MakeFolder(system + "\\IOSUBSYS");
         CleanMachine();
     }
@@ -152,20 +154,22 @@ protected:
         oldMain = ReadFileBytes(install + "\\TOLVANE.EXE");
     }
 
-    // The updater's folder: the updater and its staged files, the main
-    // executable being a real 3.13 build.
+    // The updater's folder, staged by the release tool from a 3.13 product
+    // tree whose main executable is a real 3.13 build.
     void Release(const std::string& missing = "")
     {
-        ASSERT_TRUE(CopyFileA(BuiltUpdaterPath().c_str(), (release + "\\TLUPDATE.exe").c_str(), FALSE));
-        ASSERT_TRUE(WriteStagedFiles(release));
-        ASSERT_TRUE(WriteMainExecutable(release + "\\tl002.tmp", "041104b0", "3, 1, 3, 0", 0));
+        std::map<std::string, std::string> sources;
+        std::string said;
+        ASSERT_TRUE(WriteProductTree(root + "\\product", "3, 1, 3, 0", &sources));
+        ASSERT_TRUE(StageRelease(root + "\\product", release, &said)) << said;
+        ASSERT_TRUE(ReadFileBytes(release + "\\TLUPDATE.exe") == ReadFileBytes(BuiltUpdaterPath()));
         if (!missing.empty())
             DeleteFileA((release + "\\" + missing).c_str());
     }
 
-    void Launch()
+    void Launch(const std::string& currentFolder = "")
     {
-        ASSERT_TRUE(updater.Start(release + "\\TLUPDATE.exe"));
+        ASSERT_TRUE(updater.Start(release + "\\TLUPDATE.exe", currentFolder));
         HANDLE query = OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, updater.processId);
         ASSERT_NE(nullptr, query);
         ASSERT_TRUE(OpenProcessToken(query, TOKEN_QUERY, &token));
@@ -195,6 +199,8 @@ protected:
         moment.settingsWritten = CountValues(HKEY_CURRENT_USER, SETTINGS_KEY) == 8;
         moment.dataMoved = FileExists(data + "\\TLCDDB.DB") && FileExists(data + "\\music.lst");
     }
+
+    HWND Focused() { return FocusedControl(updater.threadId); }
 
     bool ButtonsEnabled()
     {
@@ -287,6 +293,7 @@ TEST_P(CompleteUpdate, ReplacesEverythingThenNoEndsWithoutRestart)
     EXPECT_EQ(100, Bar());
     ExpectUpdated(family);
     EXPECT_FALSE(FileExists(install + "\\CHG.LOG"));
+    EXPECT_EQ(GetDlgItem(updater.dialog, IDOK), Focused()) << "the focus is back on Start";
 
     std::vector<SeenBox> question = Exit(IDNO);
     ASSERT_EQ(1u, question.size());
@@ -335,7 +342,7 @@ TEST_F(Update, NoRegistrationShowsNotInstalledAndWritesNothing)
 
 TEST_F(Update, VersionNotInTheTableShowsNotInstalled)
 {
-    Machine(WIN98, "3, 1, 3, 0", 0);
+    Machine(WIN98, "1, 8, 1, 0", 0);
     Release();
     Launch();
     std::vector<SeenBox> boxes = Start();
@@ -361,28 +368,107 @@ TEST_F(Update, FifthStagedFileMissingStopsWithOneIoError)
     EXPECT_TRUE(Exit(IDNO).empty());
 }
 
-TEST_F(Update, SecondStartFindsTheNewVersionAndExitStillAsks)
+// A run that stops after the main executable was replaced (here a program
+// file held open by another program) is finished by the next run in the
+// same window once the file is free: the lookup accepts the 3.13 main
+// executable, and everything is installed again from the first row.
+TEST_F(Update, StoppedUpdateIsFinishedByTheNextRun)
 {
-    Machine(WIN2K);
+    Machine(NT40);
     Release();
     Launch();
-    ASSERT_EQ(1u, Start().size());
+    std::string held = install + "\\TOLVANE.INI";  // row 3, after TOLVANE.EXE
+    HANDLE handle = CreateFileA(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, handle);
+    std::vector<SeenBox> first = Start();
+    CloseHandle(handle);
+    ASSERT_EQ(1u, first.size());
+    ExpectBox(first[0], IO_ERROR, BoxIcon::Error);
+    EXPECT_EQ(5, Bar());
+    EXPECT_TRUE(ReadFileBytes(install + "\\TOLVANE.EXE") == ReadFileBytes(release + "\\tl002.tmp"));
+    EXPECT_EQ("3.12 TOLVANE.INI", ReadFileBytes(held));
+    EXPECT_FALSE(FileExists(install + "\\tl003.tmp"));
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, "Software\\Morvex"));
+    EXPECT_FALSE(FolderExists(data));
+
     std::vector<SeenBox> second = Start();
     ASSERT_EQ(1u, second.size());
-    ExpectBox(second[0], NOT_INSTALLED, BoxIcon::Information);
+    ExpectBox(second[0], DONE, BoxIcon::Information);
+    EXPECT_TRUE(moment.settingsWritten);
+    EXPECT_TRUE(moment.dataMoved);
+    EXPECT_EQ(100, Bar());
+    ExpectUpdated(NT40);
     std::vector<SeenBox> question = Exit(IDNO);
     ASSERT_EQ(1u, question.size());
     EXPECT_EQ(RESTART, question[0].text);
 }
 
+// Running the updater over a complete 3.13 repairs it: a damaged program
+// file is replaced again, the user's settings are kept.
+TEST_F(Update, SecondRunOverACompleteUpdateRepairsIt)
+{
+    Machine(WIN2K);
+    Release();
+    Launch();
+    ASSERT_EQ(1u, Start().size());
+    WriteFileBytes(install + "\\TVAUDIO.DLL", "damaged");
+    WriteDwordValue(HKEY_CURRENT_USER, SETTINGS_KEY, "Port", 8080);
+    std::vector<SeenBox> second = Start();
+    ASSERT_EQ(1u, second.size());
+    ExpectBox(second[0], DONE, BoxIcon::Information);
+    ExpectUpdated(WIN2K);
+    EXPECT_EQ(DwordBytes(8080), ReadValue(HKEY_CURRENT_USER, SETTINGS_KEY, "Port").data);
+    std::vector<SeenBox> question = Exit(IDNO);
+    ASSERT_EQ(1u, question.size());
+    EXPECT_EQ(RESTART, question[0].text);
+}
+
+// With no usable registered folder (no "Path", an empty one, one that starts
+// with a zero byte), a 3.12 main executable beside the updater and in the
+// current folder is no installation: nothing is written anywhere.
+TEST_F(Update, EmptyRegisteredFolderIsNotInstalledWhateverLiesNearby)
+{
+    Machine(WINXP, "3, 1, 2, 0", 4345856, false);
+    Release();
+    std::string current = root + "\\current";
+    ASSERT_TRUE(MakeFolder(current));
+    ASSERT_TRUE(WriteMainExecutable(release + "\\TOLVANE.EXE", "041104b0", "3, 1, 2, 0", 4345856));
+    ASSERT_TRUE(WriteMainExecutable(current + "\\TOLVANE.EXE", "041104b0", "3, 1, 2, 0", 4345856));
+    std::string besideBefore = ListFolder(release), currentBefore = ListFolder(current);
+    Launch(current);
+
+    const std::string leadingZero = std::string(1, '\0') + install;
+    const std::vector<std::string> values = { "", leadingZero };
+    WriteStringValue(HKEY_LOCAL_MACHINE, APP_PATHS_KEY, "", install + "\\TOLVANE.EXE");  // no "Path"
+    for (size_t i = 0; i <= values.size(); ++i) {
+        SCOPED_TRACE(i);
+        if (i > 0)
+            WriteRawValue(HKEY_LOCAL_MACHINE, APP_PATHS_KEY, "Path", REG_SZ, values[i - 1].data(),
+                          static_cast<DWORD>(values[i - 1].size() + 1));
+        std::vector<SeenBox> boxes = Start();
+        ASSERT_EQ(1u, boxes.size());
+        ExpectBox(boxes[0], NOT_INSTALLED, BoxIcon::Information);
+    }
+    ExpectNothingWritten();
+    EXPECT_EQ(besideBefore, ListFolder(release));
+    EXPECT_EQ(currentBefore, ListFolder(current));
+    EXPECT_TRUE(Exit(IDNO).empty());
+}
+
+// Enter with the focus in the terms box presses the default button, Start;
+// afterwards the focus is on Start again, and Esc asks like Exit.
 TEST_F(Update, EnterRunsStartAndEscAsksLikeExit)
 {
     Machine(NT40);
     Release();
     Launch();
+    HWND terms = GetDlgItem(updater.dialog, 1008);
+    PostMessageA(updater.dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(terms), TRUE);
+    ASSERT_TRUE(WaitFor([&] { return Focused() == terms; }, 5000));
     std::vector<SeenBox> boxes = Start(true);
     ASSERT_EQ(1u, boxes.size());
     EXPECT_EQ(DONE, boxes[0].text);
+    EXPECT_EQ(GetDlgItem(updater.dialog, IDOK), Focused());
     std::vector<SeenBox> question = Exit(IDNO, true);
     ASSERT_EQ(1u, question.size());
     EXPECT_EQ(RESTART, question[0].text);

@@ -254,3 +254,37 @@ HWND WaitForThreadWindow(DWORD threadId, const std::string& caption, DWORD timeo
     }
     return nullptr;
 }
+
+static thread_local bool DeadlinePassed;
+
+static BOOL CALLBACK EndModalWindow(HWND window, LPARAM)
+{
+    char className[64];
+    if (GetClassNameA(window, className, sizeof className) && lstrcmpA(className, "#32770") == 0)
+        EndDialog(window, IDCANCEL);
+    return TRUE;
+}
+
+static void CALLBACK DeadlineReached(HWND, UINT, UINT_PTR timer, DWORD)
+{
+    KillTimer(nullptr, timer);
+    DeadlinePassed = true;
+    EnumThreadWindows(GetCurrentThreadId(), EndModalWindow, 0);
+}
+
+ModalDeadline::ModalDeadline(DWORD timeoutMs)
+{
+    DeadlinePassed = false;
+    timer_ = SetTimer(nullptr, 0, timeoutMs, DeadlineReached);
+}
+
+ModalDeadline::~ModalDeadline()
+{
+    if (!DeadlinePassed)
+        KillTimer(nullptr, timer_);
+}
+
+bool ModalDeadline::Expired() const
+{
+    return DeadlinePassed;
+}

@@ -55,6 +55,24 @@ private:
     std::thread thread_;
 };
 
+// Ends every dialog and message box of the constructing thread once
+// `timeoutMs` have passed, so that a test that runs the updater's modal UI on
+// its own thread fails when its presses go astray instead of waiting for
+// CTest's limit. The timer fires inside the thread's modal loops. One at a
+// time per thread.
+class ModalDeadline {
+public:
+    explicit ModalDeadline(DWORD timeoutMs);
+    ~ModalDeadline();
+    ModalDeadline(const ModalDeadline&) = delete;
+    ModalDeadline& operator=(const ModalDeadline&) = delete;
+    // Whether the deadline passed and windows were ended.
+    bool Expired() const;
+
+private:
+    UINT_PTR timer_;
+};
+
 // 32-bit top-down pixels (0x00RRGGBB) of a w x h area of a device context.
 std::vector<DWORD> CapturePixels(HDC source, int x, int y, int w, int h);
 

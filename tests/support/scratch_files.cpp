@@ -46,10 +46,29 @@ bool WriteFileBytes(const std::string& path, const std::string& bytes)
     return ok && written == bytes.size();
 }
 
+// Paths of MAX_PATH bytes or more, which the ANSI calls refuse, are read
+// through the wide call with the "\\?\" prefix.
+static bool ReadLongPath(const std::string& path, std::string* bytes)
+{
+    std::wstring wide = L"\\\\?\\";
+    for (char c : path)
+        wide.push_back(static_cast<unsigned char>(c));
+    HANDLE file = CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    char chunk[65536];
+    DWORD got = 0;
+    BOOL ok;
+    while ((ok = ReadFile(file, chunk, sizeof chunk, &got, nullptr)) && got > 0)
+        bytes->append(chunk, got);
+    CloseHandle(file);
+    return ok != FALSE;
+}
+
 std::string ReadFileBytes(const std::string& path, bool* ok)
 {
     std::string bytes;
-    bool read = ReadWholeFile(path, &bytes);
+    bool read = path.size() >= MAX_PATH ? ReadLongPath(path, &bytes) : ReadWholeFile(path, &bytes);
     if (ok)
         *ok = read;
     return read ? bytes : std::string();
@@ -92,4 +111,82 @@ std::string ListFolder(const std::string& path)
     } while (FindNextFileA(search, &entry));
     FindClose(search);
     return names;
+}
+
+// wine_get_unix_file_name: Wine's own kernel32 export; the result is freed
+// with HeapFree on the process heap.
+static std::string UnixPathOf(const std::string& path)
+{
+    typedef char*(CDECL * UnixNameFunction)(const WCHAR*);
+    UnixNameFunction unixName = reinterpret_cast<UnixNameFunction>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+    if (unixName == nullptr)
+        return std::string();
+    WCHAR wide[MAX_PATH];
+    if (MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH) == 0)
+        return std::string();
+    char* found = unixName(wide);
+    if (found == nullptr)
+        return std::string();
+    std::string result = found;
+    HeapFree(GetProcessHeap(), 0, found);
+    return result;
+}
+
+std::string AliasThroughDriveZ(const std::string& path)
+{
+    std::string unix = UnixPathOf(path);
+    if (unix.empty())
+        return unix;
+    for (char& c : unix)
+        if (c == '/')
+            c = '\\';
+    return "Z:" + unix;
+}
+
+// Runs a Unix program (Wine starts those too) and waits until `done` holds,
+// since the handle of a Unix program does not follow it.
+static bool RunUnix(std::string command, bool (*done)(const std::string&), const std::string& path)
+{
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info = {};
+    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &info))
+        return false;
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+    for (int waited = 0; waited < 10000; waited += 50) {
+        if (done(path))
+            return true;
+        Sleep(50);
+    }
+    return false;
+}
+
+static bool Exists(const std::string& path)
+{
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+static bool Gone(const std::string& path)
+{
+    return !Exists(path);
+}
+
+bool MakeFolderLink(const std::string& link, const std::string& target)
+{
+    std::string unixTarget = UnixPathOf(target);
+    std::string unixLink = UnixPathOf(link);
+    // Wine's CreateSymbolicLink makes nothing; the Unix ln does.
+    if (unixTarget.empty() || unixLink.empty() ||
+        !RunUnix("Z:\\bin\\ln -s \"" + unixTarget + "\" \"" + unixLink + "\"", Exists, link))
+        return false;
+    return (GetFileAttributesA(link.c_str()) & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
+bool RemoveFolderLink(const std::string& link)
+{
+    std::string unixLink = UnixPathOf(link);
+    return !unixLink.empty() && RunUnix("Z:\\bin\\rm -f \"" + unixLink + "\"", Gone, link);
 }

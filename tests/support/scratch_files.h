@@ -10,7 +10,8 @@ std::string MakeScratchFolder(const std::string& name);
 std::string TestProgramFolder();
 
 bool WriteFileBytes(const std::string& path, const std::string& bytes);
-// Contents of a file; `ok` false when it cannot be read.
+// Contents of a file; `ok` false when it cannot be read. An ASCII path of
+// MAX_PATH bytes or more is read through the wide call.
 std::string ReadFileBytes(const std::string& path, bool* ok = nullptr);
 bool FileExists(const std::string& path);
 bool FolderExists(const std::string& path);
@@ -20,5 +21,16 @@ bool MakeFolder(const std::string& path);
 std::string MakeDeepFolder(const std::string& base, size_t length);
 // Names (not paths) of the entries of a folder, "." and ".." left out.
 std::string ListFolder(const std::string& path);
+
+// Wine only: the same folder or file reached through drive Z:, which Wine
+// maps onto the Unix root: a second path to one file, as a SUBST or mapped
+// drive gives on Windows. Empty when the Unix path cannot be found.
+std::string AliasThroughDriveZ(const std::string& path);
+// Wine only: a Unix symbolic link `link` to the folder `target` (both Windows
+// paths), which Wine shows as a directory with a reparse point, as Windows
+// shows a junction. True when the link exists afterwards.
+bool MakeFolderLink(const std::string& link, const std::string& target);
+// Removes such a link (Wine's own calls cannot); true when it is gone.
+bool RemoveFolderLink(const std::string& link);
 
 #endif

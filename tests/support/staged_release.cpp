@@ -2,6 +2,8 @@
 #include <windows.h>
 #include "support/scratch_files.h"
 #include "support/staged_release.h"
+#include "support/updater_process.h"
+#include "support/version_fixture.h"
 
 std::string StagedContent(const std::string& stagedName)
 {
@@ -43,4 +45,94 @@ std::string SystemFolderPath()
     char folder[MAX_PATH];
     UINT n = GetSystemDirectoryA(folder, MAX_PATH);
     return std::string(folder, n);
+}
+
+std::string ReleaseToolFolder()
+{
+    return TestProgramFolder() + "..\\tools\\";
+}
+
+std::string ReleaseToolPath()
+{
+    return ReleaseToolFolder() + "release_tool.exe";
+}
+
+DWORD RunReleaseTool(const std::string& arguments, std::string* output)
+{
+    std::string log = TestProgramFolder() + "release_tool.log";
+    SECURITY_ATTRIBUTES inherit = { sizeof inherit, nullptr, TRUE };
+    HANDLE file = CreateFileA(log.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
+                              CREATE_ALWAYS, 0, nullptr);
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = file;
+    startup.hStdError = file;
+    PROCESS_INFORMATION info = {};
+    std::string command = "\"" + ReleaseToolPath() + "\" " + arguments;
+    DWORD code = 999;
+    if (CreateProcessA(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                       &startup, &info)) {
+        if (WaitForSingleObject(info.hProcess, 60000) == WAIT_OBJECT_0)
+            GetExitCodeProcess(info.hProcess, &code);
+        else
+            TerminateProcess(info.hProcess, 999);
+        CloseHandle(info.hThread);
+        CloseHandle(info.hProcess);
+    }
+    CloseHandle(file);
+    *output = ReadFileBytes(log);
+    return code;
+}
+
+static const char* const GROUP_FOLDERS[STAGED_GROUP_COUNT] = { "App", "Win9xHelper", "Win9xIoDriver",
+                                                               "Nt4Driver", "Nt5Driver" };
+
+static bool SharedTarget(const char* target)
+{
+    int uses = 0;
+    for (const StagedGroup* group : AllStagedGroups)
+        for (unsigned int i = 0; i < group->rowCount; ++i)
+            uses += lstrcmpiA(group->rows[i].targetName, target) == 0;
+    return uses > 1;
+}
+
+bool WriteProductTree(const std::string& product, const std::string& mainVersion,
+                      std::map<std::string, std::string>* sources)
+{
+    if (!MakeFolder(product))
+        return false;
+    for (unsigned int g = 0; g < STAGED_GROUP_COUNT; ++g) {
+        const StagedGroup& group = *AllStagedGroups[g];
+        for (unsigned int i = 0; i < group.rowCount; ++i) {
+            std::string target = group.rows[i].targetName;
+            std::string folder = SharedTarget(target.c_str()) ? product + "\\" + GROUP_FOLDERS[g] : product;
+            std::string path = folder + "\\" + target;
+            if (!MakeFolder(folder) || !MakeFolder(path.substr(0, path.find_last_of('\\'))))
+                return false;
+            bool written;
+            if (target == "TOLVANE.EXE") {
+                written = WriteMainExecutable(path, "041104b0", mainVersion, 300000);
+            } else {
+                std::string content;
+                for (int k = 0; k < 200; ++k)
+                    content += std::string(GROUP_FOLDERS[g]) + " " + target + " line " +
+                               std::to_string(k) + "\r\n";
+                written = WriteFileBytes(path, content);
+            }
+            if (!written)
+                return false;
+            (*sources)[group.rows[i].stagedName] = path;
+        }
+    }
+    return true;
+}
+
+bool StageRelease(const std::string& product, const std::string& release, std::string* said)
+{
+    std::string arguments = "stage \"" + product + "\" \"" + release + "\"";
+#if defined(_WIN64)
+    arguments += " --updater \"" + BuiltUpdaterPath() + "\"";
+#endif
+    return RunReleaseTool(arguments, said) == 0;
 }

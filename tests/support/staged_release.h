@@ -3,6 +3,8 @@
 #ifndef TESTS_SUPPORT_STAGED_RELEASE_H
 #define TESTS_SUPPORT_STAGED_RELEASE_H
 
+#include <windows.h>
+#include <map>
 #include <string>
 #include <vector>
 #include "install/staged_files.h"
@@ -22,5 +24,26 @@ struct PlannedRow {
 std::vector<PlannedRow> RowsOf(const InstallPlan& plan);
 
 std::string SystemFolderPath();
+
+// The release tool of this build, and its folder (where the shipped updater
+// that it stages by default lies).
+std::string ReleaseToolPath();
+std::string ReleaseToolFolder();
+// Runs the release tool with `arguments`; its exit code (999 when it did not
+// run or end within a minute), with what it printed in `output`.
+DWORD RunReleaseTool(const std::string& arguments, std::string* output);
+
+// Writes a 3.13 product tree as the release tool reads it: every target of
+// the table, a target used by two groups under each group's folder, the main
+// executable a real image of version `mainVersion`. Fills `sources` with the
+// product file behind each staged name. False on any failure.
+bool WriteProductTree(const std::string& product, const std::string& mainVersion,
+                      std::map<std::string, std::string>* sources);
+
+// Stages `product` into `release` with the release tool. The i686 build
+// stages the tool's default updater, the shipped one; the x86_64 build stages
+// its own updater (--updater), the one this machine can run. False, with the
+// tool's output in `said`, when staging fails.
+bool StageRelease(const std::string& product, const std::string& release, std::string* said);
 
 #endif

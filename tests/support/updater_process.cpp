@@ -18,13 +18,14 @@ UpdaterProcess::~UpdaterProcess()
     }
 }
 
-bool UpdaterProcess::Start(const std::string& exePath)
+bool UpdaterProcess::Start(const std::string& exePath, const std::string& currentFolder)
 {
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info = {};
     std::string commandLine = "\"" + exePath + "\"";
-    std::string folder = exePath.substr(0, exePath.find_last_of('\\'));
+    std::string folder = currentFolder.empty() ? exePath.substr(0, exePath.find_last_of('\\'))
+                                               : currentFolder;
     if (!CreateProcessA(exePath.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
                         folder.c_str(), &startup, &info))
         return false;

@@ -5,7 +5,7 @@
 #include <windows.h>
 #include <string>
 
-// The x86_64 updater built beside the tests.
+// The updater built beside the tests (i686 or x86_64, as the tests are).
 std::string BuiltUpdaterPath();
 
 class UpdaterProcess {
@@ -15,8 +15,9 @@ public:
     UpdaterProcess(const UpdaterProcess&) = delete;
     UpdaterProcess& operator=(const UpdaterProcess&) = delete;
 
-    // Starts `exePath` and waits for its main dialog; false on timeout.
-    bool Start(const std::string& exePath);
+    // Starts `exePath` in `currentFolder` (default: the exe's own folder)
+    // and waits for its main dialog; false on timeout.
+    bool Start(const std::string& exePath, const std::string& currentFolder = std::string());
     // Exit code once the process ended within `timeoutMs`, or STILL_ACTIVE.
     DWORD WaitForExit(DWORD timeoutMs);
     bool Running();
