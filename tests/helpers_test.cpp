@@ -192,6 +192,28 @@ TEST(PercentOf, EdgeValues)
     EXPECT_EQ(100u, PercentOf(0xFFFFFFFFu, 0xFFFFFFFFu));
 }
 
+// Double precision whatever the x87 is set to: the 32-bit test programs'
+// C runtime sets 64-bit precision, under which these come out one lower
+// (59, 29, 14); the updater itself starts at Windows' 53 bits. The
+// caller's setting is left as it was. (The x86_64 build computes in SSE
+// doubles and has no such setting.)
+TEST(PercentOf, DoublePrecisionWhateverTheFpuPrecision)
+{
+#if defined(__i386__)
+    unsigned short extended = 0x037F, before = 0, after = 0;
+    __asm__ __volatile__("fldcw %0" : : "m"(extended));
+    __asm__ __volatile__("fnstcw %0" : "=m"(before));
+#endif
+    EXPECT_EQ(60u, PercentOf(35, 21));
+    EXPECT_EQ(30u, PercentOf(70, 21));
+    EXPECT_EQ(15u, PercentOf(140, 21));
+    EXPECT_EQ(100u, PercentOf(0xFFFFFFFFu, 0xFFFFFFFFu));
+#if defined(__i386__)
+    __asm__ __volatile__("fnstcw %0" : "=m"(after));
+    EXPECT_EQ(before, after);
+#endif
+}
+
 TEST(LoadResString, AlternatesBetweenTwoBuffers)
 {
     const char* caption = LoadResString(IDS_CAPTION);
