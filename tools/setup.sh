@@ -7,7 +7,7 @@ need_pkgs=(
   cmake ninja-build
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
   wine64 xvfb xauth x11-utils
-  locales fonts-ipafont-gothic imagemagick
+  locales fonts-ipafont-gothic fonts-wine imagemagick
   googletest mscompress python3 clang-14 libclang-rt-14-dev
 )
 

@@ -86,6 +86,11 @@ fi
 if [ ! -f "$WINEPREFIX/.tolvane-ready" ]; then
     setsid "$WINESERVER" -p >"$wine_root/wineserver.log" 2>&1 </dev/null 9>&-
     "$WINE" wineboot -i >"$wine_root/wineboot.log" 2>&1 </dev/null 9>&-
+    # Caption buttons are drawn with Marlett; Debian ships it for Wine
+    # (fonts-wine) where Wine does not look, so it goes into the prefix.
+    if [ -f /usr/share/wine/fonts/marlett.ttf ]; then
+        cp /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
+    fi
     touch "$WINEPREFIX/.tolvane-ready"
 fi
 # A persistent server keeps each test process's start fast; -p is a no-op
