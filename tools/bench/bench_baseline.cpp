@@ -1,8 +1,13 @@
-// Baseline for the installation benchmark: a dialog like the updater's whose
-// Start copies the same staged files to the same targets with plain
-// CopyFileA and then shows an owned message box, so that it is timed
-// exactly like the updater (Start press to the box).
-//   bench_baseline <installation folder>
+// Baselines for the installation benchmark: a dialog like the updater's whose
+// Start puts the same staged files in place for the same targets and then
+// shows the updater's own success box, owned by the dialog, so that each is
+// timed exactly like the updater (Start press to the box).
+//   bench_baseline copy <installation folder>
+//       plain CopyFileA of each staged file onto its target
+//   bench_baseline verinstall <installation folder>
+//       the least that the updater's design needs: VerInstallFileA of each
+//       staged file under its staged name, DeleteFileA of the target and
+//       MoveFileA of the copy onto it; no lookup, progress bar or settings
 #include <windows.h>
 #include <string>
 #include "install/staged_files.h"
@@ -10,8 +15,24 @@
 namespace {
 
 std::string InstallationFolder;
+bool UseVerInstall;
 
-bool CopyAll()
+bool PutInPlace(const std::string& own, const std::string& root, const StagedFile& row)
+{
+    if (!UseVerInstall)
+        return CopyFileA((own + row.stagedName).c_str(), (root + "\\" + row.targetName).c_str(), FALSE) != FALSE;
+    char tempName[MAX_PATH] = "";
+    UINT tempLength = MAX_PATH;
+    char* name = const_cast<char*>(row.stagedName);
+    if (VerInstallFileA(VIFF_FORCEINSTALL, name, name, const_cast<char*>(own.c_str()),
+                        const_cast<char*>(root.c_str()), nullptr, tempName, &tempLength) != 0)
+        return false;
+    std::string target = root + "\\" + row.targetName;
+    DeleteFileA(target.c_str());
+    return MoveFileA((root + "\\" + row.stagedName).c_str(), target.c_str()) != FALSE;
+}
+
+bool InstallAll()
 {
     char module[MAX_PATH], system[MAX_PATH];
     std::string own(module, GetModuleFileNameA(nullptr, module, MAX_PATH));
@@ -26,8 +47,7 @@ bool CopyAll()
         const StagedGroup& group = *plan.groups[g];
         std::string root = group.root == InstallFolder ? InstallationFolder : systemFolder;
         for (unsigned int i = 0; i < group.rowCount; ++i)
-            ok = CopyFileA((own + group.rows[i].stagedName).c_str(),
-                           (root + "\\" + group.rows[i].targetName).c_str(), FALSE) && ok;
+            ok = PutInPlace(own, root, group.rows[i]) && ok;
     }
     return ok;
 }
@@ -37,8 +57,9 @@ INT_PTR CALLBACK BaselineProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
     if (message == WM_INITDIALOG)
         return TRUE;
     if (message == WM_COMMAND && LOWORD(wParam) == IDOK) {
-        bool ok = CopyAll();
-        MessageBoxA(dialog, ok ? "done" : "failed", "Baseline", MB_OK | MB_ICONINFORMATION);
+        bool ok = InstallAll();
+        MessageBoxW(dialog, ok ? L"アップデートは正常に終了しました。" : L"failed", L"Tolvane アップデーター",
+                    MB_OK | MB_ICONINFORMATION);
         return TRUE;
     }
     if (message == WM_COMMAND && LOWORD(wParam) == IDCANCEL) {
@@ -52,9 +73,10 @@ INT_PTR CALLBACK BaselineProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
 
 int main(int argc, char** argv)
 {
-    if (argc != 2)
+    if (argc != 3)
         return 2;
-    InstallationFolder = argv[1];
+    UseVerInstall = std::string(argv[1]) == "verinstall";
+    InstallationFolder = argv[2];
     DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(100), nullptr, BaselineProc, 0);
     return 0;
 }

@@ -1,7 +1,7 @@
 // Times the updater and its baselines from outside, the same way for each:
 //   bench_driver install <TLUPDATE.exe>          Start press to the outcome box
-//   bench_driver baseline <bench_baseline.exe> <installation folder>
-//                                                Start press to the "done" box
+//   bench_driver baseline <bench_baseline.exe> <copy|verinstall> <installation folder>
+//                                                Start press to its success box
 //   bench_driver startup <exe> <caption>         process start to an idle window
 // Prints the milliseconds measured on one line.
 #include <windows.h>
@@ -75,12 +75,12 @@ int Install(const std::string& exe)
     return 0;
 }
 
-int Baseline(const std::string& exe, const std::string& folder)
+int Baseline(const std::string& exe, const std::string& mode, const std::string& folder)
 {
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info = {};
-    std::string command = "\"" + exe + "\" \"" + folder + "\"";
+    std::string command = "\"" + exe + "\" " + mode + " \"" + folder + "\"";
     if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
         return 1;
     HWND dialog = WaitForThreadWindow(info.dwThreadId, "Baseline", 20000);
@@ -91,7 +91,7 @@ int Baseline(const std::string& exe, const std::string& folder)
     PressButton(dialog, IDOK);
     HWND done = WaitForBox(info.dwThreadId, nullptr, 120000);
     double end = Now();
-    if (done == nullptr || ReadMessageBox(done).text != "done")
+    if (done == nullptr || ReadMessageBox(done).text != Sjis(u8"アップデートは正常に終了しました。"))
         return 1;
     printf("%.1f\n", end - start);
     Answer(done, IDOK);
@@ -132,8 +132,8 @@ int main(int argc, char** argv)
     std::string mode = argc > 1 ? argv[1] : "";
     if (mode == "install" && argc == 3)
         return Install(argv[2]);
-    if (mode == "baseline" && argc == 4)
-        return Baseline(argv[2], argv[3]);
+    if (mode == "baseline" && argc == 5)
+        return Baseline(argv[2], argv[3], argv[4]);
     if (mode == "startup" && argc == 4)
         return Startup(argv[2], std::string(argv[3]) == "updater"
                                     ? Sjis(u8"Tolvane アップデーター Ver 3.13") : argv[3]);

@@ -1,13 +1,20 @@
 // Where the installation phase goes: the update run's steps timed one by one
-// in this process (the dialog hidden, so without painting or the final box),
-// and the copy step alone, VerInstallFileA against CopyFileA, on the same
-// staged files into scratch folders.
+// in this process, with the updater's own code and its dialog on screen, then
+// the parts of the staged-file step on the same files: the progress bar's 34
+// moves alone, and the copy alone, VerInstallFileA against CopyFileA, into
+// scratch folders. Printed on one line, in milliseconds:
+//   lookup, staged files, settings, data migration, the outcome box from its
+//   call until it is active on screen, the 34 progress-bar moves,
+//   VerInstallFileA alone, CopyFileA alone
 //   bench_phases        (run from the release folder's copy of this program)
 #include <windows.h>
+#include <commctrl.h>
 #include <cstdio>
 #include <string>
 #include "common/app_state.h"
 #include "common/lead_bytes_init.h"
+#include "common/percent.h"
+#include "common/res_strings.h"
 #include "detect/installation_lookup.h"
 #include "install/installer.h"
 #include "post/data_migration.h"
@@ -15,6 +22,61 @@
 #include "res/resource.h"
 #include "shell/main_dialog.h"
 #include "bench_clock.h"
+
+namespace {
+
+double BoxShown;
+
+// Notes when the outcome box becomes active, and closes it.
+LRESULT CALLBACK WatchBox(int code, WPARAM wParam, LPARAM lParam)
+{
+    if (code == HCBT_ACTIVATE) {
+        char className[16];
+        HWND window = reinterpret_cast<HWND>(wParam);
+        if (GetClassNameA(window, className, sizeof className) && lstrcmpA(className, "#32770") == 0 &&
+            BoxShown == 0) {
+            BoxShown = Now();
+            PostMessageA(window, WM_COMMAND, IDOK, 0);
+        }
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+double TimeCopies(const std::string& own, const std::string& folder, bool verInstall)
+{
+    CreateDirectoryA(folder.c_str(), nullptr);
+    InstallPlan plan = GroupsForPlatform(OsVersion);
+    char temp[270] = "";
+    UINT tempLength = 260;
+    double start = Now();
+    for (unsigned int g = 0; g < plan.groupCount; ++g)
+        for (unsigned int i = 0; i < plan.groups[g]->rowCount; ++i) {
+            char* name = const_cast<char*>(plan.groups[g]->rows[i].stagedName);
+            if (verInstall)
+                VerInstallFileA(VIFF_FORCEINSTALL, name, name, const_cast<char*>(own.c_str()),
+                                const_cast<char*>(folder.c_str()), nullptr, temp, &tempLength);
+            else
+                CopyFileA((own + name).c_str(), (folder + "\\" + name).c_str(), FALSE);
+        }
+    return Now() - start;
+}
+
+// Handles the dialog's messages for a while, so that it is on screen and
+// painted before anything is timed.
+void Settle(DWORD milliseconds)
+{
+    double end = Now() + milliseconds;
+    MSG message;
+    while (Now() < end) {
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+        }
+        Sleep(5);
+    }
+}
+
+}  // namespace
 
 int main()
 {
@@ -24,6 +86,8 @@ int main()
     InitLeadBytes();
     HWND dialog = CreateDialogParamA(AppInstance, MAKEINTRESOURCEA(IDD_UPDATER), nullptr,
                                      UpdaterDialogProc, 0);
+    ShowWindow(dialog, SW_SHOW);
+    Settle(500);
     char folder[270];
     double t0 = Now();
     bool found = LocateInstallation(folder);
@@ -38,30 +102,28 @@ int main()
         printf("not installed\n");
         return 1;
     }
+    HHOOK hook = SetWindowsHookExA(WH_CBT, WatchBox, nullptr, GetCurrentThreadId());
+    const char* caption = LoadResString(IDS_CAPTION);
+    const char* text = LoadResString(IDS_DONE);
+    double t5 = Now();
+    MessageBoxA(dialog, text, caption, MB_OK | MB_ICONINFORMATION);
+    UnhookWindowsHookEx(hook);
+
+    // The bar's moves alone, as the installation makes them.
+    SendDlgItemMessageA(dialog, IDC_PROGRESS, PBM_SETPOS, 0, 0);
+    Settle(300);
+    double b0 = Now();
+    for (unsigned int i = 1; i <= AppGroup.rowCount; ++i)
+        SendDlgItemMessageA(dialog, IDC_PROGRESS, PBM_SETPOS, PercentOf(AppGroup.rowCount, i), 0);
+    double b1 = Now();
 
     char module[MAX_PATH];
     std::string own(module, GetModuleFileNameA(nullptr, module, MAX_PATH));
     own = own.substr(0, own.find_last_of('\\') + 1);
-    std::string viaVer = own + "phase-ver", viaCopy = own + "phase-copy";
-    CreateDirectoryA(viaVer.c_str(), nullptr);
-    CreateDirectoryA(viaCopy.c_str(), nullptr);
-    InstallPlan plan = GroupsForPlatform(OsVersion);
-    char temp[270] = "";
-    UINT tempLength = 260;
-    double v0 = Now();
-    for (unsigned int g = 0; g < plan.groupCount; ++g)
-        for (unsigned int i = 0; i < plan.groups[g]->rowCount; ++i) {
-            char* name = const_cast<char*>(plan.groups[g]->rows[i].stagedName);
-            VerInstallFileA(VIFF_FORCEINSTALL, name, name, const_cast<char*>(own.c_str()),
-                            const_cast<char*>(viaVer.c_str()), nullptr, temp, &tempLength);
-        }
-    double v1 = Now();
-    for (unsigned int g = 0; g < plan.groupCount; ++g)
-        for (unsigned int i = 0; i < plan.groups[g]->rowCount; ++i) {
-            std::string name = plan.groups[g]->rows[i].stagedName;
-            CopyFileA((own + name).c_str(), (viaCopy + "\\" + name).c_str(), FALSE);
-        }
-    double v2 = Now();
-    printf("%.1f %.1f %.1f %.1f %.1f %.1f\n", t1 - t0, t2 - t1, t3 - t2, t4 - t3, v1 - v0, v2 - v1);
+    double viaVer = TimeCopies(own, own + "phase-ver", true);
+    double viaCopy = TimeCopies(own, own + "phase-copy", false);
+    printf("%.1f %.1f %.1f %.1f %.1f %.1f %.1f %.1f\n", t1 - t0, t2 - t1, t3 - t2, t4 - t3,
+           BoxShown - t5, b1 - b0, viaVer, viaCopy);
+    DestroyWindow(dialog);
     return 0;
 }
