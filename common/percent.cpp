@@ -5,9 +5,10 @@
 // The 32-bit build computes on the x87, which rounds every result to the
 // precision that its control word says: Windows starts a program at 53 bits,
 // but other code in the process (a C runtime) may have set 64, and with 64
-// bits some percentages come out one lower (35 rows: 59 instead of 60 after
-// the 21st). The computation therefore runs with the precision set to 53
-// bits, that of a double, and the caller's setting is put back afterwards.
+// bits some percentages come out differently (97 rows: 100 instead of 99
+// after the last; 35 rows: 59 instead of 60 after the 21st). The computation
+// therefore runs with the precision set to 53 bits, that of a double, and
+// the caller's setting is put back afterwards.
 static const unsigned short PRECISION_MASK = 0x0300;
 static const unsigned short PRECISION_53_BITS = 0x0200;
 
@@ -16,13 +17,13 @@ static unsigned short UseDoublePrecision()
     unsigned short saved;
     __asm__ __volatile__("fnstcw %0" : "=m"(saved));
     unsigned short wanted = static_cast<unsigned short>((saved & ~PRECISION_MASK) | PRECISION_53_BITS);
-    __asm__ __volatile__("fldcw %0" : : "m"(wanted));
+    __asm__ __volatile__("fldcw %0" : : "m"(wanted) : "memory");
     return saved;
 }
 
 static void RestorePrecision(unsigned short saved)
 {
-    __asm__ __volatile__("fldcw %0" : : "m"(saved));
+    __asm__ __volatile__("fldcw %0" : : "m"(saved) : "memory");
 }
 #endif
 

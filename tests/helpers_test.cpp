@@ -193,10 +193,10 @@ TEST(PercentOf, EdgeValues)
 }
 
 // Double precision whatever the x87 is set to: the 32-bit test programs'
-// C runtime sets 64-bit precision, under which these come out one lower
-// (59, 29, 14); the updater itself starts at Windows' 53 bits. The
-// caller's setting is left as it was. (The x86_64 build computes in SSE
-// doubles and has no such setting.)
+// C runtime sets 64-bit precision, under which these come out otherwise,
+// rounded to a double at the end or not (100, 60, 50; 59, 29, 14); the
+// updater itself starts at Windows' 53 bits. The caller's setting is left as
+// it was. (The x86_64 build computes in SSE doubles and has no such setting.)
 TEST(PercentOf, DoublePrecisionWhateverTheFpuPrecision)
 {
 #if defined(__i386__)
@@ -204,6 +204,9 @@ TEST(PercentOf, DoublePrecisionWhateverTheFpuPrecision)
     __asm__ __volatile__("fldcw %0" : : "m"(extended));
     __asm__ __volatile__("fnstcw %0" : "=m"(before));
 #endif
+    EXPECT_EQ(99u, PercentOf(97, 97));
+    EXPECT_EQ(59u, PercentOf(195, 117));
+    EXPECT_EQ(49u, PercentOf(194, 97));
     EXPECT_EQ(60u, PercentOf(35, 21));
     EXPECT_EQ(30u, PercentOf(70, 21));
     EXPECT_EQ(15u, PercentOf(140, 21));
