@@ -40,22 +40,19 @@ static bool InstallRow(const StagedFile& row, const char* destinationFolder,
     DWORD result = VerInstallFileA(VIFF_FORCEINSTALL, stagedName, stagedName,
                                    const_cast<char*>(ownFolder),
                                    const_cast<char*>(destinationFolder), 0, tempName, tempLength);
-    if (result != 0) {
-        // A copy that stopped half way may leave its temporary file in the
-        // destination, and says so.
-        char tempPath[PATH_BUFFER_SIZE];
-        if ((result & VIF_TEMPFILE) != 0 && tempName[0] != 0 &&
-            MakePath(tempPath, sizeof tempPath, 0, destinationFolder, tempName, 0))
-            DeleteFileA(tempPath);
+    if (result != 0)
         return false;
-    }
 
     // The rename fails while the target exists, so the target goes first.
-    DeleteFileA(targetPath);
+    BOOL targetDeleted = DeleteFileA(targetPath);
     if (MoveFileA(stagedPath, targetPath))
         return true;
-    // A row that is not installed leaves no staged copy behind.
-    DeleteFileA(stagedPath);
+    // A row that is not installed leaves no staged copy behind, as long as
+    // the old target is still in place. Once the target is deleted (or only
+    // marked for deletion because another program holds it open), the staged
+    // copy is the one file of that name left; it stays for the next run.
+    if (!targetDeleted)
+        DeleteFileA(stagedPath);
     return false;
 }
 

@@ -305,6 +305,30 @@ TEST_F(Installation, TargetInUseIsReportedAndLaterRowsAreUntouched)
     ExpectNoStagedCopyLeft(installFolder);
 }
 
+// A target that another program holds open with delete sharing is only
+// marked for deletion, and the rename fails while its name is still taken.
+// Once that program lets go, the target is gone; the staged copy must then
+// still be there, the one file of that name, and the next run completes.
+TEST_F(Installation, TargetMarkedForDeletionKeepsItsStagedCopy)
+{
+    std::string held = installFolder + "\\TVAUDIO.DLL";  // row 5
+    HANDLE handle = CreateFileA(held.c_str(), GENERIC_READ,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, handle);
+    bool result = Install(installFolder);
+    CloseHandle(handle);
+    EXPECT_FALSE(result);
+    ExpectOneIoError();
+    EXPECT_FALSE(FileExists(held));
+    EXPECT_EQ(StagedContent("tl005.tmp"), ReadFileBytes(installFolder + "\\tl005.tmp"));
+    EXPECT_EQ(11, BarPosition());
+
+    ASSERT_TRUE(Install(installFolder));
+    ExpectInstalled(RowsOf(GroupsForPlatform(OsVersion)), installFolder);
+    ExpectNoStagedCopyLeft(installFolder);
+}
+
 TEST_F(Installation, NewTargetsAreCreatedAndLeftoverCopiesOverwritten)
 {
     DeleteFileA((installFolder + "\\TVHELP.DLL").c_str());
