@@ -54,25 +54,33 @@ bool GetDataFolder(char* out, unsigned int id)
     return lstrlenA(out) != 0;
 }
 
-// Whether two paths name one existing file, however they are reached (two
-// spellings, a substituted or mapped drive, a junction). The source is held
-// open without sharing; opening the destination then fails with a sharing
-// violation exactly when it is that same file. This works on Windows 95 and
-// NT alike, which have no common way to compare file identities.
-static bool IsSameFile(const char* source, const char* destination)
+enum Sameness {
+    DifferentFiles,
+    SameFile,    // or a destination that another program holds: leave both
+    CannotTell   // the source could not be held: never delete it for an existing name
+};
+
+// Whether two paths name one file, however they are reached (two spellings,
+// a substituted or mapped drive, a junction). The source is held open
+// without sharing; opening the destination then fails with a sharing
+// violation when it is that same file (or when another program holds the
+// destination without sharing, which is treated the same way). This works
+// on Windows 95 and NT alike, which have no common way to compare file
+// identities.
+static Sameness CompareFiles(const char* source, const char* destination)
 {
     HANDLE held = CreateFileA(source, GENERIC_READ, 0, 0, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, 0);
     if (held == INVALID_HANDLE_VALUE)
-        return false;
-    bool same = false;
+        return CannotTell;
+    Sameness result = DifferentFiles;
     HANDLE other = CreateFileA(destination, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, 0,
                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, 0);
     if (other != INVALID_HANDLE_VALUE)
         CloseHandle(other);
-    else
-        same = GetLastError() == ERROR_SHARING_VIOLATION;
+    else if (GetLastError() == ERROR_SHARING_VIOLATION)
+        result = SameFile;
     CloseHandle(held);
-    return same;
+    return result;
 }
 
 // Whether `path` exists as a file (a folder of that name does not count).
@@ -83,9 +91,9 @@ static bool IsExistingFile(const char* path)
 }
 
 // Copies one file without overwriting, and deletes the source when it was
-// copied or the data folder already holds a file of that name. A path that
-// does not fit, a source that is the destination itself, or a destination
-// name taken by a folder leaves the source where it is.
+// copied or the data folder already holds another file of that name. A path
+// that does not fit, a source that is the destination itself (or may be),
+// or a destination name taken by a folder leaves the source where it is.
 static void MoveDataFile(const char* folder, const char* dataFolder, const char* name)
 {
     char source[PATH_BUFFER_SIZE];
@@ -93,14 +101,16 @@ static void MoveDataFile(const char* folder, const char* dataFolder, const char*
     if (!MakePath(source, sizeof source, 0, folder, name, 0) ||
         !MakePath(destination, sizeof destination, 0, dataFolder, name, 0))
         return;
-    if (IsSameFile(source, destination))
+    Sameness sameness = CompareFiles(source, destination);
+    if (sameness == SameFile)
         return;
     if (CopyFileA(source, destination, TRUE)) {
         DeleteFileA(source);
         return;
     }
     DWORD error = GetLastError();
-    if ((error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) && IsExistingFile(destination))
+    if ((error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) && sameness == DifferentFiles &&
+        IsExistingFile(destination))
         DeleteFileA(source);
 }
 

@@ -149,6 +149,17 @@ TEST_F(Migration, DataFolderReachedThroughAnotherDriveKeepsEveryFile)
     MigrateDataFiles(alias.c_str());
     for (const char* name : { "TLCDDB.DB", "CHG.LOG", "A.LST", "b.lst" })
         EXPECT_EQ(std::string("only copy of ") + name, ReadFileBytes(data + "\\" + name)) << name;
+
+    // The same while another program holds a file open (allowing even its
+    // deletion): sameness cannot be tested then, and the file must stay.
+    std::string held = data + "\\CHG.LOG";
+    HANDLE handle = CreateFileA(held.c_str(), GENERIC_READ,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, handle);
+    MigrateDataFiles(alias.c_str());
+    CloseHandle(handle);
+    EXPECT_EQ("only copy of CHG.LOG", ReadFileBytes(held));
 }
 
 // A folder in the data folder that has a data file's name is no copy of
