@@ -66,6 +66,19 @@ done:
     return accepted;
 }
 
+// Whether `folder` starts at a drive's root ("C:\...") or at a network share
+// ("\\server\..."). Any other folder, the empty one included, would be
+// resolved against the current folder, beside the updater or wherever it was
+// started, and the installation would work on relative paths.
+static bool IsAbsoluteFolder(const char* folder)
+{
+    char first = folder[0];
+    bool letter = (first >= 'A' && first <= 'Z') || (first >= 'a' && first <= 'z');
+    if (letter && folder[1] == ':')
+        return folder[2] == '\\' || folder[2] == '/';
+    return (first == '\\' || first == '/') && (folder[1] == '\\' || folder[1] == '/');
+}
+
 bool IsAcceptedVersion(char* folder)
 {
     const char* fileName = AcceptedVersions[0].fileName;
@@ -73,18 +86,17 @@ bool IsAcceptedVersion(char* folder)
     char drive[PATH_DRIVE_SIZE];
     char dir[PATH_PART_SIZE];
 
-    // An empty folder is never an installation: the candidate would be the
-    // bare file name, which the system looks for beside the updater, in the
-    // current folder and on the search path, and the installation would
-    // then work on relative paths.
-    if (folder[0] != 0 && MakePath(candidate, sizeof candidate, 0, folder, fileName, 0) &&
+    // Only an absolute folder is an installation: for an empty one the
+    // candidate would be the bare file name, which the system looks for
+    // beside the updater, in the current folder and on the search path.
+    if (IsAbsoluteFolder(folder) && MakePath(candidate, sizeof candidate, 0, folder, fileName, 0) &&
         MatchesAcceptedBuild(candidate))
         return true;
 
     // Retry with the folder's drive and directory: the parent of a path
     // without a trailing separator, the same folder for one with it.
     bool whole = SplitPath(folder, drive, dir, 0, 0);
-    if (!MakePath(folder, PATH_BUFFER_SIZE, drive, dir, 0, 0) || !whole || folder[0] == 0)
+    if (!MakePath(folder, PATH_BUFFER_SIZE, drive, dir, 0, 0) || !whole || !IsAbsoluteFolder(folder))
         return false;
     if (!MakePath(candidate, sizeof candidate, 0, folder, fileName, 0))
         return false;

@@ -10,7 +10,8 @@ bool LocateInstallation(char* folder);
 // Tests the main executable in `folder`, then in the folder that splitting
 // `folder` yields (its parent, or itself when it ends in a separator).
 // When the first test fails, `folder` is rewritten to the retried folder.
-// An empty folder, at either test, is not an installation.
+// A folder that is not absolute ("C:\..." or "\\server\..."), the empty one
+// included, is not an installation at either test.
 bool IsAcceptedVersion(char* folder);
 
 #endif

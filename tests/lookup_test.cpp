@@ -165,10 +165,11 @@ TEST_F(Lookup, NoKeyMeansNotInstalled)
     EXPECT_FALSE(Locate());
 }
 
-// An empty or unreadable "Path" leaves the folder empty, and an empty folder
-// is no installation, even though the bare file name would find an accepted
-// copy in the current folder and beside the running program.
-TEST_F(Lookup, EmptyFolderIsNotAnInstallation)
+// An empty or unreadable "Path" leaves the folder empty, and an empty or
+// relative folder is no installation, even though the bare file name (or the
+// relative path) would find an accepted copy in the current folder and
+// beside the running program.
+TEST_F(Lookup, EmptyOrRelativeFolderIsNotAnInstallation)
 {
     std::string own = TestProgramFolder();
     PutMain(root, "3, 1, 2, 0", 4345856);
@@ -190,6 +191,20 @@ TEST_F(Lookup, EmptyFolderIsNotAnInstallation)
     RegisterInstallFolder("TOLVANE.EXE");  // a name without a folder: the retry folder is empty
     EXPECT_FALSE(Locate());
     EXPECT_EQ("", folder);
+
+    // Relative to the current folder, and relative to the current drive.
+    MakeFolder(root + "\\Sub");
+    PutMain(root + "\\Sub", "3, 1, 2, 0", 4345856);
+    for (const char* relative : { "Sub", "Sub\\", ".\\Sub", "Sub\\Deeper" }) {
+        RegisterInstallFolder(relative);
+        EXPECT_FALSE(Locate()) << relative;
+    }
+    RegisterInstallFolder(root.substr(0, 2) + "Sub");  // "C:Sub": the current folder of drive C:
+    EXPECT_FALSE(Locate());
+    RegisterInstallFolder(root.substr(2) + "\\Sub");  // "\tolvane-tests\...", no drive
+    EXPECT_FALSE(Locate());
+    RegisterInstallFolder(root + "\\Sub");
+    EXPECT_TRUE(Locate());
 }
 
 // The "Path" value's bytes exactly as stored, without a terminating zero
