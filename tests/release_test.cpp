@@ -26,14 +26,20 @@ DWORD RunTool(const std::string& arguments, std::string* output)
     return RunReleaseTool(arguments, output);
 }
 
-// A real x86-64 build of the updater: this build's own, or for the i686
-// build the x86_64 build beside it (tools/test.sh builds both first).
-std::string X64UpdaterPath()
+// An x86-64 updater at `path`: the x86_64 build's own; in the i686 build,
+// which has none, the shipped updater with its machine set to x86-64.
+bool WriteX64Updater(const std::string& path)
 {
 #if defined(_WIN64)
-    return BuiltUpdaterPath();
+    return CopyFileA(BuiltUpdaterPath().c_str(), path.c_str(), FALSE) != FALSE;
 #else
-    return TestProgramFolder() + "..\\..\\x64\\TLUPDATE.exe";
+    std::string bytes = ReadFileBytes(BuiltUpdaterPath());
+    if (bytes.size() < 0x40)
+        return false;
+    DWORD pe = *reinterpret_cast<const DWORD*>(&bytes[0x3C]);
+    bytes[pe + 4] = static_cast<char>(0x64);
+    bytes[pe + 5] = static_cast<char>(0x86);
+    return WriteFileBytes(path, bytes);
 #endif
 }
 
@@ -209,7 +215,7 @@ TEST_F(Release, CheckAcceptsOnlyTheShippedUpdater)
         const char* reported;
     };
     const Case cases[] = {
-        { "an x86-64 build", [&] { return CopyFileA(X64UpdaterPath().c_str(), updater.c_str(), FALSE) != FALSE; },
+        { "an x86-64 build", [&] { return WriteX64Updater(updater); },
           "is built for machine 0x8664, not for the 32-bit i386" },
         { "a text file", [&] { return WriteFileBytes(updater, "MZ!\n"); },
           "is not a Windows program" },
@@ -243,8 +249,10 @@ TEST_F(Release, CheckAcceptsOnlyTheShippedUpdater)
 
     // Staging an updater that check will refuse says so at once.
     RemoveTree(output);
-    ASSERT_EQ(0u, RunTool("stage \"" + product + "\" \"" + output + "\" --updater \"" + X64UpdaterPath() + "\"",
-                          &said)) << said;
+    std::string x64 = root + "\\x64-updater.exe";
+    ASSERT_TRUE(WriteX64Updater(x64));
+    ASSERT_EQ(0u, RunTool("stage \"" + product + "\" \"" + output + "\" --updater \"" + x64 + "\"", &said))
+        << said;
     EXPECT_NE(std::string::npos, said.find("warning: the updater")) << said;
 }
 

@@ -56,13 +56,9 @@ static bool ReadLongPath(const std::string& path, std::string* bytes)
     HANDLE file = CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return false;
-    char chunk[65536];
-    DWORD got = 0;
-    BOOL ok;
-    while ((ok = ReadFile(file, chunk, sizeof chunk, &got, nullptr)) && got > 0)
-        bytes->append(chunk, got);
+    bool read = ReadOpenFile(file, bytes);
     CloseHandle(file);
-    return ok != FALSE;
+    return read;
 }
 
 std::string ReadFileBytes(const std::string& path, bool* ok)

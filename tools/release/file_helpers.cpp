@@ -1,4 +1,4 @@
-// ReadWholeFile and RemoveFolderTree over the ANSI file calls.
+// ReadWholeFile, VersionBlock and RemoveFolderTree over the ANSI calls.
 #include <windows.h>
 #include "file_helpers.h"
 
@@ -9,13 +9,29 @@ bool ReadWholeFile(const std::string& path, std::string* out)
     if (file == INVALID_HANDLE_VALUE)
         return false;
     out->clear();
+    bool read = ReadOpenFile(file, out);
+    CloseHandle(file);
+    return read;
+}
+
+bool ReadOpenFile(HANDLE file, std::string* out)
+{
     char chunk[65536];
     DWORD got = 0;
     BOOL ok;
     while ((ok = ReadFile(file, chunk, sizeof chunk, &got, nullptr)) && got > 0)
         out->append(chunk, got);
-    CloseHandle(file);
     return ok != FALSE;
+}
+
+std::vector<char> VersionBlock(const std::string& path)
+{
+    DWORD ignored = 0;
+    DWORD size = GetFileVersionInfoSizeA(path.c_str(), &ignored);
+    std::vector<char> block(size);
+    if (size == 0 || !GetFileVersionInfoA(path.c_str(), 0, size, block.data()))
+        block.clear();
+    return block;
 }
 
 std::string ModuleFolder()
@@ -51,7 +67,9 @@ void RemoveFolderTree(const std::string& path)
             } else if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
                 RemoveFolderTree(child);
             } else {
-                SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+                // A read-only file would refuse; a link's attributes are its target's.
+                if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
+                    SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
                 DeleteFileA(child.c_str());
             }
         } while (FindNextFileA(search, &entry));

@@ -192,7 +192,9 @@ int Stage(const std::string& product, const std::string& requestedOutput, bool c
         }
     }
     std::string updaterData;
-    if (updater.empty() || !ReadWholeFile(updater, &updaterData)) {
+    if (updater.empty()) {
+        errors.push_back("cannot find the release tool's own folder, where the updater lies");
+    } else if (!ReadWholeFile(updater, &updaterData)) {
         errors.push_back("cannot read the updater " + updater);
     } else {
         if (!WriteAll(work + "\\" + UPDATER_NAME, updaterData))
@@ -234,14 +236,10 @@ std::string StoredName(const std::string& folder, const std::string& name)
 
 std::string FileVersionOf(const std::string& path)
 {
-    DWORD ignored = 0;
-    DWORD size = GetFileVersionInfoSizeA(path.c_str(), &ignored);
-    if (size == 0)
-        return std::string();
-    std::vector<char> block(size);
+    std::vector<char> block = VersionBlock(path);
     char* version = nullptr;
     UINT length = 0;
-    if (!GetFileVersionInfoA(path.c_str(), 0, size, block.data()) ||
+    if (block.empty() ||
         !VerQueryValueA(block.data(), VERSION_QUERY, reinterpret_cast<void**>(&version), &length) ||
         version == nullptr)
         return std::string();

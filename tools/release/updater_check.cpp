@@ -3,6 +3,7 @@
 // file version comes from the system's version functions.
 #include <windows.h>
 #include <cstdio>
+#include "file_helpers.h"
 #include "updater_check.h"
 
 namespace {
@@ -67,6 +68,9 @@ bool ReadHeaders(const Image& image, PeHeaders* pe)
     if (pe->magic != PE32_MAGIC)
         return true;  // the other fields lie elsewhere; the magic says enough
     DWORD directoryCount = 0;
+    const WORD RESOURCE_DIRECTORY_END = 96 + 3 * 8;
+    if (optionalSize < RESOURCE_DIRECTORY_END)
+        return false;
     if (!image.Word(optional + 40, &pe->osMajor) || !image.Word(optional + 42, &pe->osMinor) ||
         !image.Word(optional + 48, &pe->subsystemMajor) ||
         !image.Word(optional + 50, &pe->subsystemMinor) ||
@@ -86,12 +90,12 @@ bool ReadHeaders(const Image& image, PeHeaders* pe)
     return true;
 }
 
-// File offset of a relative virtual address, or false outside every section.
+// File offset of a relative virtual address, or false where no section's
+// bytes in the file hold it.
 bool OffsetOf(const PeHeaders& pe, DWORD rva, size_t* offset)
 {
     for (const Section& s : pe.sections) {
-        DWORD size = s.rawSize > s.virtualSize ? s.rawSize : s.virtualSize;
-        if (rva >= s.virtualAddress && rva - s.virtualAddress < size) {
+        if (rva >= s.virtualAddress && rva - s.virtualAddress < s.rawSize) {
             *offset = s.rawOffset + (rva - s.virtualAddress);
             return true;
         }
@@ -183,14 +187,10 @@ std::string Format(const char* format, unsigned a, unsigned b)
 std::string FileVersion(const std::string& path, bool* isRelease)
 {
     *isRelease = false;
-    DWORD ignored = 0;
-    DWORD size = GetFileVersionInfoSizeA(path.c_str(), &ignored);
-    if (size == 0)
-        return std::string();
-    std::vector<char> block(size);
+    std::vector<char> block = VersionBlock(path);
     VS_FIXEDFILEINFO* fixed = nullptr;
     UINT length = 0;
-    if (!GetFileVersionInfoA(path.c_str(), 0, size, block.data()) ||
+    if (block.empty() ||
         !VerQueryValueA(block.data(), "\\", reinterpret_cast<void**>(&fixed), &length) ||
         fixed == nullptr || length < sizeof *fixed)
         return std::string();
