@@ -20,15 +20,9 @@ bash tools/setup.sh
 cmake --preset i686 >/dev/null && cmake --build --preset i686 >/dev/null
 cmake --preset x64 >/dev/null && cmake --build --preset x64 >/dev/null
 
-if reason=$(bash tools/probe-32bit.sh); then
-    flag=--win32
-    build="$root/build/i686"
-    measured="The shipped i686 build under 32-bit Wine (pure 32-bit prefix)"
-else
-    flag=""
-    build="$root/build/x64"
-    measured="The x86_64 build under wine64 (the shipped i686 build could not run: $reason)"
-fi
+source tools/shipped-build.sh
+measured="The shipped i686 build under 32-bit Wine (pure 32-bit prefix)"
+[ -z "$flag" ] && measured="The x86_64 build under wine64 (the shipped i686 build could not run: $reason)"
 bench="$root/build/bench"
 export TOLVANE_WINE_ROOT="$bench/wine"
 bash tools/wine-stop.sh $flag
@@ -38,7 +32,7 @@ run() { "$root/tools/wine-run.sh" $flag "$@"; }
 winpath() { printf 'Z:%s' "${1//\//\\}"; }
 
 echo "== sample 3.13 release (realistic sizes), staged by the release tool"
-bash tools/make-sample-release.sh "$bench/release" | tail -1
+bash tools/make-sample-release.sh --build "$build" "$bench/release" | tail -1
 [ "$build" = "$root/build/x64" ] && cp build/x64/TLUPDATE.exe "$bench/release/TLUPDATE.exe"
 cp "$build"/bench/bench_baseline.exe "$build"/bench/bench_phases.exe "$bench/release/"
 release_bytes=$(cat "$bench"/release/tl*.tmp "$bench"/release/TL032.TMP | wc -c)
@@ -141,7 +135,7 @@ and the copy step alone on the same files takes {ver_alone:.0f} ms with
 `VerInstallFileA` and {copy_alone:.0f} ms with `CopyFileA`.
 
 Shipped i686 `TLUPDATE.exe`: {size_line} (limit 65536 bytes, checked by
-`ctest --preset i686`). Imported functions per DLL: {imports_line}; every one
+`ctest --preset i686 -L artifact`). Imported functions per DLL: {imports_line}; every one
 is in `../shared/win95-imports.txt`.
 <!-- bench:end -->"""
 text = open(readme).read()

@@ -36,15 +36,9 @@ export TOLVANE_WINE_ROOT="$demo/wine"
 if [ "$interactive" = yes ]; then
     export TOLVANE_DISPLAY=${DISPLAY:?--interactive needs a display}
 fi
-if reason=$(bash tools/probe-32bit.sh); then
-    flag=--win32
-    build="$root/build/i686"
-    ran="the shipped i686 TLUPDATE.exe from the staged release, under 32-bit Wine (pure 32-bit prefix)"
-else
-    flag=""
-    build="$root/build/x64"
-    ran="the x86_64 build of the same sources under wine64, in a copy of the staged release; the shipped i686 build was not run: $reason"
-fi
+source tools/shipped-build.sh
+ran="the shipped i686 TLUPDATE.exe from the staged release, under 32-bit Wine (pure 32-bit prefix)"
+[ -z "$flag" ] && ran="the x86_64 build of the same sources under wine64, in a copy of the staged release; the shipped i686 build was not run: $reason"
 bash tools/wine-stop.sh $flag
 rm -rf "$demo"
 mkdir -p "$demo/screenshots"
@@ -59,7 +53,7 @@ on_desktop() { run explorer /desktop=TolvaneDemo,800x600 "$@"; }
 driver() { on_desktop "$(winpath "$build/tools/demo_driver.exe")" "$@"; }
 
 say "== Staging the sample 3.13 release with the release tool"
-bash tools/make-sample-release.sh "$demo/release" | tail -1
+bash tools/make-sample-release.sh --build "$build" "$demo/release" | tail -1
 product="$demo/release.product"
 updater_folder="$demo/release"
 if [ -z "$flag" ]; then

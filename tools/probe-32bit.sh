@@ -7,7 +7,10 @@
 #   tools/probe-32bit.sh            the kernel and an installed 32-bit Wine
 #   tools/probe-32bit.sh --kernel   the kernel only (before Wine is installed)
 set -u
-probe=$(mktemp "${TMPDIR:-/tmp}/probe32.XXXXXX")
+# Written inside the build tree: a temporary folder may forbid running programs.
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+mkdir -p "$root/build"
+probe=$(mktemp "$root/build/probe32.XXXXXX")
 trap 'rm -f "$probe"' EXIT
 # ELF header, one program header, then: mov eax,1; mov ebx,42; int 0x80.
 printf '\177ELF\001\001\001\000\000\000\000\000\000\000\000\000' >"$probe"
@@ -21,7 +24,10 @@ error=$("$probe" 2>&1)
 status=$?
 if [ "$status" -ne 42 ]; then
     error=${error##*: }
-    echo "this machine's kernel does not run 32-bit programs (${error:-exit status $status})"
+    case "$error" in
+        *"Exec format error"*) echo "this machine's kernel does not run 32-bit programs ($error)" ;;
+        *) echo "a 32-bit test program could not be run here (${error:-exit status $status})" ;;
+    esac
     exit 1
 fi
 if [ "${1:-}" != "--kernel" ] && [ ! -x /usr/lib/wine/wine ]; then
