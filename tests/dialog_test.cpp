@@ -195,26 +195,10 @@ TEST_F(UpdaterWindow, ScreenshotShowsTermsOnWhiteAndTheLogoAtItsFrame)
         return bits[(screenPoint.y - window.top) * w + (screenPoint.x - window.left)] & 0xFFFFFF;
     };
 
-    // Keep the picture for people to look at (opaque, so viewers show it).
-    BITMAPINFOHEADER header = {};
-    header.biSize = sizeof header;
-    header.biWidth = w;
-    header.biHeight = -h;
-    header.biPlanes = 1;
-    header.biBitCount = 32;
-    BITMAPFILEHEADER fileHeader = {};
-    fileHeader.bfType = 0x4D42;
-    fileHeader.bfOffBits = sizeof fileHeader + sizeof header;
-    fileHeader.bfSize = fileHeader.bfOffBits + w * h * 4;
-    std::string bmp(reinterpret_cast<char*>(&fileHeader), sizeof fileHeader);
-    bmp.append(reinterpret_cast<char*>(&header), sizeof header);
-    for (DWORD pixel : bits) {
-        pixel |= 0xFF000000;
-        bmp.append(reinterpret_cast<char*>(&pixel), sizeof pixel);
-    }
+    // Keep the picture for people to look at.
     std::string folder = TestProgramFolder() + "artifacts";
     MakeFolder(folder);
-    EXPECT_TRUE(WriteFileBytes(folder + "\\updater-window.bmp", bmp));
+    EXPECT_TRUE(WriteFileBytes(folder + "\\updater-window.bmp", BmpOf(bits, w, h)));
 
     // Terms box: white background, some black text pixels.
     RECT terms;

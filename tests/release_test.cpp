@@ -21,9 +21,10 @@
 
 namespace {
 
-DWORD RunTool(const std::string& arguments, std::string* output)
+// Offset of the PE header in an image's bytes.
+DWORD PeHeaderOffset(const std::string& bytes)
 {
-    return RunReleaseTool(arguments, output);
+    return *reinterpret_cast<const DWORD*>(&bytes[0x3C]);
 }
 
 // An x86-64 updater at `path`: the x86_64 build's own; in the i686 build,
@@ -36,7 +37,7 @@ bool WriteX64Updater(const std::string& path)
     std::string bytes = ReadFileBytes(BuiltUpdaterPath());
     if (bytes.size() < 0x40)
         return false;
-    DWORD pe = *reinterpret_cast<const DWORD*>(&bytes[0x3C]);
+    DWORD pe = PeHeaderOffset(bytes);
     bytes[pe + 4] = static_cast<char>(0x64);
     bytes[pe + 5] = static_cast<char>(0x86);
     return WriteFileBytes(path, bytes);
@@ -83,7 +84,7 @@ protected:
     std::string Check(DWORD* code)
     {
         std::string said;
-        *code = RunTool("check \"" + output + "\"", &said);
+        *code = RunReleaseTool("check \"" + output + "\"", &said);
         return said;
     }
 
@@ -101,8 +102,8 @@ TEST_F(Release, StagedFolderInstallsToTheProductFilesPlainAndCompressed)
         SCOPED_TRACE(mode);
         RemoveTree(output);
         std::string said;
-        ASSERT_EQ(0u, RunTool("stage \"" + product + "\" \"" + output + "\"" + mode, &said)) << said;
-        ASSERT_EQ(0u, RunTool("check \"" + output + "\"", &said)) << said;
+        ASSERT_EQ(0u, RunReleaseTool("stage \"" + product + "\" \"" + output + "\"" + mode, &said)) << said;
+        ASSERT_EQ(0u, RunReleaseTool("check \"" + output + "\"", &said)) << said;
         EXPECT_TRUE(FileExists(output + "\\TLUPDATE.exe"));
         bool compressed = ReadFileBytes(output + "\\tl001.tmp").substr(0, 4) == "SZDD";
         EXPECT_EQ(*mode != 0, compressed);
@@ -148,10 +149,10 @@ TEST_F(Release, StagedFolderInstallsToTheProductFilesPlainAndCompressed)
 TEST_F(Release, CheckFindsEachKindOfFault)
 {
     std::string said;
-    ASSERT_EQ(0u, RunTool("stage \"" + product + "\" \"" + output + "\" --compress", &said)) << said;
+    ASSERT_EQ(0u, RunReleaseTool("stage \"" + product + "\" \"" + output + "\" --compress", &said)) << said;
 
     DeleteFileA((output + "\\tl017.tmp").c_str());
-    EXPECT_NE(0u, RunTool("check \"" + output + "\"", &said));
+    EXPECT_NE(0u, RunReleaseTool("check \"" + output + "\"", &said));
     EXPECT_NE(std::string::npos, said.find("missing tl017.tmp")) << said;
 
     // A rename that changes only the case keeps the old name, so go through another.
@@ -159,7 +160,7 @@ TEST_F(Release, CheckFindsEachKindOfFault)
     MoveFileA((output + "\\renaming").c_str(), (output + "\\TL005.TMP").c_str());
     std::string truncated = ReadFileBytes(output + "\\tl009.tmp");
     WriteFileBytes(output + "\\tl009.tmp", truncated.substr(0, truncated.size() / 2));
-    EXPECT_NE(0u, RunTool("check \"" + output + "\"", &said));
+    EXPECT_NE(0u, RunReleaseTool("check \"" + output + "\"", &said));
     EXPECT_NE(std::string::npos, said.find("wrong case: TL005.TMP should be tl005.tmp")) << said;
     EXPECT_NE(std::string::npos, said.find("does not expand: tl009.tmp")) << said;
     EXPECT_NE(std::string::npos, said.find("missing tl017.tmp")) << said;
@@ -167,8 +168,8 @@ TEST_F(Release, CheckFindsEachKindOfFault)
     // A product whose main executable is still the old version.
     RemoveTree(output);
     ASSERT_TRUE(WriteMainExecutable(product + "\\TOLVANE.EXE", "041104b0", "3, 1, 2, 0", 0));
-    ASSERT_EQ(0u, RunTool("stage \"" + product + "\" \"" + output + "\"", &said)) << said;
-    EXPECT_NE(0u, RunTool("check \"" + output + "\"", &said));
+    ASSERT_EQ(0u, RunReleaseTool("stage \"" + product + "\" \"" + output + "\"", &said)) << said;
+    EXPECT_NE(0u, RunReleaseTool("check \"" + output + "\"", &said));
     EXPECT_NE(std::string::npos, said.find("has version \"3, 1, 2, 0\"")) << said;
 }
 
@@ -178,7 +179,7 @@ TEST_F(Release, StagingErrorsLeaveNothingThatLooksComplete)
     DeleteFileA((product + "\\TVMP3.DLL").c_str());
     DeleteFileA((product + "\\Nt5Driver\\Drivers\\TVPKT.SYS").c_str());
     WriteFileBytes(product + "\\Drivers\\TVPKT.SYS", "one build for both groups is not enough");
-    EXPECT_EQ(1u, RunTool("stage \"" + product + "\" \"" + output + "\"", &said));
+    EXPECT_EQ(1u, RunReleaseTool("stage \"" + product + "\" \"" + output + "\"", &said));
     EXPECT_NE(std::string::npos, said.find("missing product file TVMP3.DLL")) << said;
     EXPECT_NE(std::string::npos, said.find("missing product file Nt5Driver\\Drivers\\TVPKT.SYS")) << said;
     EXPECT_FALSE(FolderExists(output));
@@ -188,7 +189,7 @@ TEST_F(Release, StagingErrorsLeaveNothingThatLooksComplete)
     WriteFileBytes(output + "\\KEEP.TXT", "someone else's file");
     WriteFileBytes(product + "\\TVMP3.DLL", "back");
     WriteFileBytes(product + "\\Nt5Driver\\Drivers\\TVPKT.SYS", "nt5 build");
-    EXPECT_EQ(1u, RunTool("stage \"" + product + "\" \"" + output + "\"", &said));
+    EXPECT_EQ(1u, RunReleaseTool("stage \"" + product + "\" \"" + output + "\"", &said));
     EXPECT_NE(std::string::npos, said.find("exists and is not empty")) << said;
     EXPECT_EQ("someone else's file", ReadFileBytes(output + "\\KEEP.TXT"));
     EXPECT_FALSE(FileExists(output + "\\tl001.tmp"));
@@ -200,7 +201,7 @@ TEST_F(Release, CheckAcceptsOnlyTheShippedUpdater)
 {
     std::string said;
     DWORD code = 0;
-    ASSERT_EQ(0u, RunTool("stage \"" + product + "\" \"" + output + "\"", &said)) << said;
+    ASSERT_EQ(0u, RunReleaseTool("stage \"" + product + "\" \"" + output + "\"", &said)) << said;
     EXPECT_EQ(std::string::npos, said.find("warning")) << said;
     said = Check(&code);
     EXPECT_EQ(0u, code) << said;
@@ -227,8 +228,7 @@ TEST_F(Release, CheckAcceptsOnlyTheShippedUpdater)
           "has the dialog caption" },
         { "subsystem version 5.0", [&] {
               std::string bytes = ReadFileBytes(updater);
-              DWORD pe = *reinterpret_cast<const DWORD*>(&bytes[0x3C]);
-              bytes[pe + 24 + 48] = 5;
+              bytes[PeHeaderOffset(bytes) + 24 + 48] = 5;
               return WriteFileBytes(updater, bytes);
           },
           "has subsystem version 5.0, not 4.0" },
@@ -251,7 +251,7 @@ TEST_F(Release, CheckAcceptsOnlyTheShippedUpdater)
     RemoveTree(output);
     std::string x64 = root + "\\x64-updater.exe";
     ASSERT_TRUE(WriteX64Updater(x64));
-    ASSERT_EQ(0u, RunTool("stage \"" + product + "\" \"" + output + "\" --updater \"" + x64 + "\"", &said))
+    ASSERT_EQ(0u, RunReleaseTool("stage \"" + product + "\" \"" + output + "\" --updater \"" + x64 + "\"", &said))
         << said;
     EXPECT_NE(std::string::npos, said.find("warning: the updater")) << said;
 }
@@ -261,7 +261,7 @@ TEST_F(Release, CheckAcceptsOnlyTheShippedUpdater)
 TEST_F(Release, OutputFoldersAndExitCodes)
 {
     std::string said;
-    ASSERT_EQ(0u, RunTool("stage \"" + product + "\" \"" + output + "\\\\\"", &said)) << said;
+    ASSERT_EQ(0u, RunReleaseTool("stage \"" + product + "\" \"" + output + "\\\\\"", &said)) << said;
     EXPECT_TRUE(FileExists(output + "\\tl001.tmp"));
     EXPECT_FALSE(FolderExists(output + ".partial"));
     EXPECT_FALSE(FileExists(output + "\\release_tool.partial"));
@@ -271,7 +271,7 @@ TEST_F(Release, OutputFoldersAndExitCodes)
     RemoveTree(output);
     ASSERT_TRUE(MakeFolder(output + ".partial"));
     ASSERT_TRUE(WriteFileBytes(output + ".partial\\NOTES.TXT", "someone's notes"));
-    EXPECT_EQ(1u, RunTool("stage \"" + product + "\" \"" + output + "\"", &said));
+    EXPECT_EQ(1u, RunReleaseTool("stage \"" + product + "\" \"" + output + "\"", &said));
     EXPECT_NE(std::string::npos, said.find("was not made by release_tool")) << said;
     EXPECT_EQ("someone's notes", ReadFileBytes(output + ".partial\\NOTES.TXT"));
     EXPECT_FALSE(FolderExists(output));
@@ -286,7 +286,7 @@ TEST_F(Release, OutputFoldersAndExitCodes)
     ASSERT_TRUE(WriteFileBytes(elsewhere + "\\KEEP.TXT", "not the tool's"));
     ASSERT_TRUE(WriteFileBytes(output + ".partial\\release_tool.partial", ""));
     ASSERT_TRUE(MakeFolderLink(link, elsewhere));
-    DWORD code = RunTool("stage \"" + product + "\" \"" + output + "\"", &said);
+    DWORD code = RunReleaseTool("stage \"" + product + "\" \"" + output + "\"", &said);
     EXPECT_EQ("not the tool's", ReadFileBytes(elsewhere + "\\KEEP.TXT"));
     if (code != 0) {
         EXPECT_NE(std::string::npos, said.find("cannot clear")) << said;
@@ -295,17 +295,17 @@ TEST_F(Release, OutputFoldersAndExitCodes)
     link.clear();
     RemoveTree(output);
     RemoveTree(output + ".partial");
-    ASSERT_EQ(0u, RunTool("stage \"" + product + "\" \"" + output + "\"", &said)) << said;
+    ASSERT_EQ(0u, RunReleaseTool("stage \"" + product + "\" \"" + output + "\"", &said)) << said;
     EXPECT_TRUE(FileExists(output + "\\TLUPDATE.exe"));
     EXPECT_FALSE(FolderExists(output + ".partial"));
 
-    EXPECT_EQ(0u, RunTool("--help", &said));
+    EXPECT_EQ(0u, RunReleaseTool("--help", &said));
     EXPECT_NE(std::string::npos, said.find("usage: release_tool stage")) << said;
-    EXPECT_EQ(2u, RunTool("stage \"" + product + "\"", &said));
-    EXPECT_EQ(2u, RunTool("publish", &said));
-    EXPECT_EQ(2u, RunTool("stage \"" + product + "\" \"" + output + "\" --fast", &said));
-    EXPECT_EQ(1u, RunTool("check \"" + root + "\\nothing\"", &said));
-    EXPECT_EQ(1u, RunTool("stage \"" + root + "\\nothing\" \"" + root + "\\out2\"", &said));
+    EXPECT_EQ(2u, RunReleaseTool("stage \"" + product + "\"", &said));
+    EXPECT_EQ(2u, RunReleaseTool("publish", &said));
+    EXPECT_EQ(2u, RunReleaseTool("stage \"" + product + "\" \"" + output + "\" --fast", &said));
+    EXPECT_EQ(1u, RunReleaseTool("check \"" + root + "\\nothing\"", &said));
+    EXPECT_EQ(1u, RunReleaseTool("stage \"" + root + "\\nothing\" \"" + root + "\\out2\"", &said));
 }
 
 }  // namespace

@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 #include "install/staged_files.h"
+#include "res/resource.h"
 #include "support/box_watcher.h"
 #include "support/registry_fixture.h"
 #include "support/scratch_files.h"
@@ -30,7 +31,6 @@ namespace {
 
 const char RUN_ONCE_KEY[] = "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
 const char VERSION_KEY[] = "Software\\Wine\\AppDefaults\\TLUPDATE.exe";
-const int IDC_PROGRESS_BAR = 1004;
 
 const std::string CAPTION = Sjis(u8"Tolvane アップデーター");
 const std::string DONE = Sjis(u8"アップデートは正常に終了しました。");
@@ -210,7 +210,7 @@ protected:
 
     int Bar()
     {
-        return static_cast<int>(SendMessageA(GetDlgItem(updater.dialog, IDC_PROGRESS_BAR), PBM_GETPOS, 0, 0));
+        return static_cast<int>(SendMessageA(GetDlgItem(updater.dialog, IDC_PROGRESS), PBM_GETPOS, 0, 0));
     }
 
     // Presses Exit (or Esc) and answers a restart question with `answer`.
@@ -462,7 +462,7 @@ TEST_F(Update, EnterRunsStartAndEscAsksLikeExit)
     Machine(NT40);
     Release();
     Launch();
-    HWND terms = GetDlgItem(updater.dialog, 1008);
+    HWND terms = GetDlgItem(updater.dialog, IDC_TERMS);
     PostMessageA(updater.dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(terms), TRUE);
     ASSERT_TRUE(WaitFor([&] { return Focused() == terms; }, 5000));
     std::vector<SeenBox> boxes = Start(true);

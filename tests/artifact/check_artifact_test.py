@@ -16,16 +16,12 @@ def problems_of(exe, whitelist, objdump):
     return check_artifact.check(exe, whitelist, objdump)[3]
 
 
-def entry_offset(data, pe):
+def entry_offset(data):
     """File offset of the entry point, where a patched instruction starts on
     an instruction boundary of the disassembly."""
+    pe = struct.unpack_from("<I", data, 0x3C)[0]
     entry = struct.unpack_from("<I", data, pe + 24 + 16)[0]
-    nsections, opt_size = struct.unpack_from("<H", data, pe + 6)[0], struct.unpack_from("<H", data, pe + 20)[0]
-    for i in range(nsections):
-        vsize, vaddr, rawsize, rawptr = struct.unpack_from("<IIII", data, pe + 24 + opt_size + 40 * i + 8)
-        if vaddr <= entry < vaddr + max(vsize, rawsize):
-            return rawptr + entry - vaddr
-    raise ValueError("entry point outside the sections")
+    return check_artifact.PeFile(bytes(data)).offset(entry)
 
 
 def main(exe, whitelist, objdump):
@@ -43,7 +39,7 @@ def main(exe, whitelist, objdump):
 
         def patch(code):
             def mutate(d):
-                at = entry_offset(d, pe)
+                at = entry_offset(d)
                 d[at:at + len(code)] = code
             return mutate
 

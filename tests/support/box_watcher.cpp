@@ -79,6 +79,27 @@ std::vector<DWORD> CapturePixels(HDC source, int x, int y, int w, int h)
     return out;
 }
 
+std::string BmpOf(const std::vector<DWORD>& pixels, int w, int h)
+{
+    BITMAPINFOHEADER header = {};
+    header.biSize = sizeof header;
+    header.biWidth = w;
+    header.biHeight = -h;
+    header.biPlanes = 1;
+    header.biBitCount = 32;
+    BITMAPFILEHEADER fileHeader = {};
+    fileHeader.bfType = 0x4D42;
+    fileHeader.bfOffBits = sizeof fileHeader + sizeof header;
+    fileHeader.bfSize = fileHeader.bfOffBits + w * h * 4;
+    std::string bmp(reinterpret_cast<char*>(&fileHeader), sizeof fileHeader);
+    bmp.append(reinterpret_cast<char*>(&header), sizeof header);
+    for (DWORD pixel : pixels) {
+        pixel |= 0xFF000000;
+        bmp.append(reinterpret_cast<char*>(&pixel), sizeof pixel);
+    }
+    return bmp;
+}
+
 static std::vector<DWORD> RenderIcon(HICON icon, DWORD background, int w, int h)
 {
     HDC screen = GetDC(nullptr);

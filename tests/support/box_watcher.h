@@ -76,6 +76,9 @@ private:
 // 32-bit top-down pixels (0x00RRGGBB) of a w x h area of a device context.
 std::vector<DWORD> CapturePixels(HDC source, int x, int y, int w, int h);
 
+// A BMP file image of such pixels, opaque, for people to look at.
+std::string BmpOf(const std::vector<DWORD>& pixels, int w, int h);
+
 // Top-level dialog of a thread whose caption is `caption`, waiting up to
 // `timeoutMs`; nullptr when none appears.
 HWND WaitForThreadWindow(DWORD threadId, const std::string& caption, DWORD timeoutMs);

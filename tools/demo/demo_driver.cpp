@@ -13,14 +13,13 @@
 #include <commctrl.h>
 #include <cstdio>
 #include <string>
+#include "res/resource.h"
 #include "support/box_watcher.h"
 #include "support/scratch_files.h"
 #include "support/updater_process.h"
 
 namespace {
 
-const int IDC_PROGRESS_BAR = 1004;
-const int UPDATER_DIALOG = 102;
 const int SCREENSHOT_MARGIN = 12;
 
 std::string ReportFile;
@@ -51,7 +50,7 @@ void Say(const std::string& text)
     }
 }
 
-// Saves, as a 24-bit BMP, the part of the screen that holds `first` and, when
+// Saves, as a BMP, the part of the screen that holds `first` and, when
 // given, `second`, with a margin, so that the whole window and its caption show.
 void Screenshot(const std::string& path, HWND first, HWND second = nullptr)
 {
@@ -63,38 +62,15 @@ void Screenshot(const std::string& path, HWND first, HWND second = nullptr)
     RECT screen = { 0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN) };
     IntersectRect(&area, &area, &screen);
     int w = area.right - area.left, h = area.bottom - area.top;
-
     HDC display = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(display);
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = w;
-    info.bmiHeader.biHeight = h;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 24;
-    void* bits = nullptr;
-    HBITMAP shot = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(memory, shot);
-    BitBlt(memory, 0, 0, w, h, display, area.left, area.top, SRCCOPY);
-    GdiFlush();
-    DWORD stride = ((w * 3 + 3) / 4) * 4;
-    BITMAPFILEHEADER file = {};
-    file.bfType = 0x4D42;
-    file.bfOffBits = sizeof file + sizeof info.bmiHeader;
-    file.bfSize = file.bfOffBits + stride * h;
-    std::string bytes(reinterpret_cast<char*>(&file), sizeof file);
-    bytes.append(reinterpret_cast<char*>(&info.bmiHeader), sizeof info.bmiHeader);
-    bytes.append(static_cast<char*>(bits), stride * h);
-    WriteFileBytes(path, bytes);
-    SelectObject(memory, old);
-    DeleteObject(shot);
-    DeleteDC(memory);
+    std::vector<DWORD> pixels = CapturePixels(display, area.left, area.top, w, h);
     ReleaseDC(nullptr, display);
+    WriteFileBytes(path, BmpOf(pixels, w, h));
 }
 
 int Bar(HWND dialog)
 {
-    return static_cast<int>(SendMessageA(GetDlgItem(dialog, IDC_PROGRESS_BAR), PBM_GETPOS, 0, 0));
+    return static_cast<int>(SendMessageA(GetDlgItem(dialog, IDC_PROGRESS), PBM_GETPOS, 0, 0));
 }
 
 // Presses a button of the dialog and waits for the box that follows; the box
@@ -177,7 +153,7 @@ int Labels(const std::string& exe)
     InitCommonControls();
     HMODULE image = LoadLibraryExA(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     HWND dialog = image == nullptr ? nullptr
-                                   : CreateDialogParamA(image, MAKEINTRESOURCEA(UPDATER_DIALOG),
+                                   : CreateDialogParamA(image, MAKEINTRESOURCEA(IDD_UPDATER),
                                                         nullptr, PassiveDialog, 0);
     if (dialog == nullptr) {
         Say("the dialog could not be made from " + exe);

@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <cstdio>
 #include "file_helpers.h"
+#include "res/resource.h"
 #include "updater_check.h"
 
 namespace {
@@ -12,7 +13,6 @@ const WORD MACHINE_I386 = 0x14C;
 const WORD PE32_MAGIC = 0x10B;
 const WORD GUI_SUBSYSTEM = 2;
 const WORD DIALOG_TYPE = 5;       // RT_DIALOG
-const WORD UPDATER_DIALOG = 102;  // IDD_UPDATER
 const DWORD RELEASE_VERSION_MS = 0x00030001;  // 3.1
 const DWORD RELEASE_VERSION_LS = 0x00030000;  // 3.0
 const char16_t RELEASE_CAPTION[] = u"Tolvane アップデーター Ver 3.13";
@@ -123,14 +123,14 @@ bool FindResourceEntry(const Image& image, size_t base, size_t directory, WORD i
     return false;
 }
 
-// The caption of dialog `UPDATER_DIALOG`, in UTF-16; false when there is none.
+// The caption of dialog `IDD_UPDATER`, in UTF-16; false when there is none.
 bool DialogCaption(const Image& image, const PeHeaders& pe, std::u16string* caption)
 {
     size_t base, dataOffset;
     DWORD typeDir, nameDir, dataEntry, dataRva, dataSize;
     if (pe.resourceRva == 0 || !OffsetOf(pe, pe.resourceRva, &base) ||
         !FindResourceEntry(image, base, 0, DIALOG_TYPE, &typeDir) || !(typeDir & 0x80000000) ||
-        !FindResourceEntry(image, base, typeDir & 0x7FFFFFFF, UPDATER_DIALOG, &nameDir) ||
+        !FindResourceEntry(image, base, typeDir & 0x7FFFFFFF, IDD_UPDATER, &nameDir) ||
         !(nameDir & 0x80000000) ||
         !FindResourceEntry(image, base, nameDir & 0x7FFFFFFF, 0, &dataEntry) ||
         (dataEntry & 0x80000000) || !image.Dword(base + dataEntry, &dataRva) ||
