@@ -1,67 +1,195 @@
 // InstallStagedFiles and InstallGroup. A target is touched only once its
-// replacement lies complete beside it, and then only by a delete and a
-// rename. Nothing is rolled back: the first failing row stops the run, and
-// the next run installs everything again from the first row.
+// replacement lies complete beside it, matches the release's list and is
+// flushed to the disk; then the old target is renamed aside, the copy takes
+// its name, and only after that is the old one deleted. A stop at any point
+// leaves the target or a copy of ours in its place, so the next run can
+// always finish. Nothing is rolled back: the first failing row stops the
+// run, and the next run installs everything again from the first row.
 #include <windows.h>
 #include <commctrl.h>
 #include "common/app_state.h"
+#include "common/file_ops.h"
 #include "common/own_folder.h"
 #include "common/path_helpers.h"
 #include "common/percent.h"
 #include "common/res_strings.h"
 #include "install/installer.h"
+#include "install/staged_check.h"
 #include "res/resource.h"
 
 static const UINT SYSTEM_FOLDER_SIZE = 516;
 static const UINT TEMP_NAME_LENGTH = 260;
 
-static void ShowIoError(HWND dialog)
+enum RowResult { RowInstalled, RowFailed, RowDamaged };
+
+static void ShowInstallError(HWND dialog, unsigned int textId)
 {
     const char* caption = LoadResString(IDS_CAPTION);
-    const char* text = LoadResString(IDS_IO_ERROR);
+    const char* text = LoadResString(textId);
     MessageBoxA(dialog, text, caption, MB_ICONERROR);
 }
 
-// Copies, then replaces the target. A row whose paths do not fit, whose copy
-// fails, or whose copy cannot be renamed to the target (the target is in use,
-// write-protected, or its subfolder is missing) is not installed.
-static bool InstallRow(const StagedFile& row, const char* destinationFolder,
-                       const char* ownFolder, char* tempName, UINT* tempLength)
+static bool Exists(const char* path)
 {
-    char stagedPath[PATH_BUFFER_SIZE];
-    char targetPath[PATH_BUFFER_SIZE];
-    if (!MakePath(stagedPath, sizeof stagedPath, 0, destinationFolder, row.stagedName, 0) ||
-        !MakePath(targetPath, sizeof targetPath, 0, destinationFolder, row.targetName, 0))
-        return false;
-
-    // Both names are the staged name: the copy lands beside the target first.
-    // The header declares the name parameters writable; they are only read.
-    char* stagedName = const_cast<char*>(row.stagedName);
-    DWORD result = VerInstallFileA(VIFF_FORCEINSTALL, stagedName, stagedName,
-                                   const_cast<char*>(ownFolder),
-                                   const_cast<char*>(destinationFolder), 0, tempName, tempLength);
-    if (result != 0)
-        return false;
-
-    // The rename fails while the target exists, so the target goes first.
-    BOOL targetDeleted = DeleteFileA(targetPath);
-    if (MoveFileA(stagedPath, targetPath))
-        return true;
-    // A row that is not installed leaves no staged copy behind, as long as
-    // the old target is still in place. Once the target is deleted (or only
-    // marked for deletion because another program holds it open), the staged
-    // copy is the one file of that name left; it stays for the next run.
-    if (!targetDeleted)
-        DeleteFileA(stagedPath);
-    return false;
+    return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
 }
 
-bool InstallGroup(HWND dialog, const StagedGroup& group, const char* destinationFolder,
-                  const char* ownFolder, char* tempName, UINT* tempLength)
+// Deletes a file of the updater's own, clearing a read-only attribute first.
+static void RemoveOwnFile(const char* path)
+{
+    DWORD attributes = GetFileAttributesA(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return;
+    if (attributes & FILE_ATTRIBUTE_READONLY)
+        OpSetAttributes(path, attributes & ~FILE_ATTRIBUTE_READONLY);
+    OpDelete(path);
+}
+
+// Whether a name has the form that the platform's file installer gives its
+// temporary files: "VER", one to four hexadecimal digits, ".TMP".
+static bool IsInstallerTempName(const char* name)
+{
+    const char prefix[] = "VER";
+    for (int i = 0; i < 3; ++i)
+        if ((name[i] & ~0x20) != prefix[i])
+            return false;
+    int digits = 0;
+    const char* p = name + 3;
+    for (; digits < 5; ++p, ++digits) {
+        char c = *p;
+        bool hex = (c >= '0' && c <= '9') || ((c & ~0x20) >= 'A' && (c & ~0x20) <= 'F');
+        if (!hex)
+            break;
+    }
+    return digits >= 1 && digits <= 4 && lstrcmpiA(p, ".TMP") == 0;
+}
+
+// Deletes the files of `folder` (not its subfolders) that `wanted` accepts.
+static void RemoveFilesOf(const char* folder, bool (*wanted)(const char*))
+{
+    char path[PATH_BUFFER_SIZE];
+    if (!MakePath(path, sizeof path, 0, folder, "*", 0))
+        return;
+    WIN32_FIND_DATAA entry;
+    HANDLE search = FindFirstFileA(path, &entry);
+    if (search == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 && wanted(entry.cFileName) &&
+            MakePath(path, sizeof path, 0, folder, entry.cFileName, 0))
+            RemoveOwnFile(path);
+    } while (FindNextFileA(search, &entry));
+    FindClose(search);
+}
+
+static bool AnyFile(const char*)
+{
+    return true;
+}
+
+// The three paths of a row: the staged copy in the copy folder, the target,
+// and the name of our own beside the target that the old target takes while
+// the copy replaces it.
+struct RowPaths {
+    char staged[PATH_BUFFER_SIZE];
+    char target[PATH_BUFFER_SIZE];
+    char setAside[PATH_BUFFER_SIZE];
+};
+
+static bool MakeRowPaths(const StagedFile& row, const char* copyFolder,
+                         const char* destinationFolder, RowPaths* paths)
+{
+    char targetDir[PATH_PART_SIZE];
+    char targetFolder[PATH_BUFFER_SIZE];
+    char setAsideName[PATH_PART_SIZE];
+    return MakePath(paths->staged, PATH_BUFFER_SIZE, 0, copyFolder, row.stagedName, 0) &&
+           MakePath(paths->target, PATH_BUFFER_SIZE, 0, destinationFolder, row.targetName, 0) &&
+           SplitPath(row.targetName, 0, targetDir, 0, 0) &&
+           MakePath(targetFolder, sizeof targetFolder, 0, destinationFolder, targetDir, 0) &&
+           MakeSetAsideName(setAsideName, sizeof setAsideName, row.stagedName) &&
+           MakePath(paths->setAside, PATH_BUFFER_SIZE, 0, targetFolder, setAsideName, 0);
+}
+
+// Copies, checks and flushes the staged file, then replaces the target in
+// three steps: the old target is renamed aside, the copy renamed to the
+// target, the old one deleted. A read-only target is made writable first.
+static RowResult InstallRow(const StagedFile& row, const char* copyFolder,
+                            const char* destinationFolder, const char* ownFolder)
+{
+    RowPaths paths;
+    if (!MakeRowPaths(row, copyFolder, destinationFolder, &paths))
+        return RowFailed;
+
+    // Both names are the staged name: the copy lands in the copy folder. The
+    // header declares the name parameters writable; they are only read.
+    char tempName[PATH_BUFFER_SIZE];
+    char tempPath[PATH_BUFFER_SIZE];
+    UINT tempLength = TEMP_NAME_LENGTH;
+    tempName[0] = 0;
+    char* stagedName = const_cast<char*>(row.stagedName);
+    DWORD copied = OpInstallCopy(stagedName, stagedName, const_cast<char*>(ownFolder),
+                                 const_cast<char*>(copyFolder), tempName, &tempLength);
+    if (copied != 0) {
+        // A failed copy can leave the platform's temporary file, and says so.
+        if ((copied & VIF_TEMPFILE) && tempName[0] != 0 &&
+            MakePath(tempPath, sizeof tempPath, 0, copyFolder, tempName, 0))
+            RemoveOwnFile(tempPath);
+        return RowFailed;
+    }
+
+    RowResult result = RowFailed;
+    bool setAside = false;
+    bool madeWritable = false;
+    DWORD attributes = GetFileAttributesA(paths.target);
+    bool targetExists = attributes != INVALID_FILE_ATTRIBUTES;
+    CopyCheck check = CheckStagedCopy(paths.staged, row.stagedName);
+    if (check != CopyIntact) {
+        result = check == CopyDamaged ? RowDamaged : RowFailed;
+        goto fail;
+    }
+    if (targetExists) {
+        if (attributes & FILE_ATTRIBUTE_DIRECTORY)
+            goto fail;
+        if (attributes & FILE_ATTRIBUTE_READONLY) {
+            if (!OpSetAttributes(paths.target, attributes & ~FILE_ATTRIBUTE_READONLY))
+                goto fail;
+            madeWritable = true;
+        }
+        // With the target in place, an old copy set aside by an earlier run
+        // that could not delete it is only litter.
+        RemoveOwnFile(paths.setAside);
+        if (!OpRename(paths.target, paths.setAside))
+            goto fail;
+        setAside = true;
+    }
+    if (!OpRename(paths.staged, paths.target)) {
+        if (setAside && OpRename(paths.setAside, paths.target))
+            setAside = false;
+        goto fail;
+    }
+    // The old target (this run's, or one that an earlier run set aside and
+    // was stopped before it could delete) is no longer needed. One that
+    // another program still holds goes when it lets go, or in the next run.
+    RemoveOwnFile(paths.setAside);
+    return RowInstalled;
+
+fail:
+    if (madeWritable && !setAside)
+        OpSetAttributes(paths.target, attributes);
+    // The staged copy goes, unless it lies beside a target that is gone with
+    // no old copy set aside: then it is the one file that stands for it.
+    if (copyFolder != destinationFolder || Exists(paths.target) || Exists(paths.setAside))
+        RemoveOwnFile(paths.staged);
+    return result;
+}
+
+bool InstallGroup(HWND dialog, const StagedGroup& group, const char* copyFolder,
+                  const char* destinationFolder, const char* ownFolder)
 {
     for (unsigned int i = 0; i < group.rowCount; ++i) {
-        if (!InstallRow(group.rows[i], destinationFolder, ownFolder, tempName, tempLength)) {
-            ShowIoError(dialog);
+        RowResult result = InstallRow(group.rows[i], copyFolder, destinationFolder, ownFolder);
+        if (result != RowInstalled) {
+            ShowInstallError(dialog, result == RowDamaged ? IDS_DAMAGED : IDS_IO_ERROR);
             return false;
         }
         if (group.advancesProgress)
@@ -71,37 +199,71 @@ bool InstallGroup(HWND dialog, const StagedGroup& group, const char* destination
     return true;
 }
 
+// The folder of our own in the system folder where the staged copies of the
+// system-folder groups are made. Only this updater puts files there, so
+// whatever a stopped run left in it (a partial copy, the platform's
+// temporary file) can be removed; the system folder itself is shared with
+// every other installer, whose temporary files may still be wanted.
+static bool PrepareWorkFolder(const char* systemFolder, char* workFolder)
+{
+    if (!MakePath(workFolder, PATH_BUFFER_SIZE, 0, systemFolder, LoadResString(IDS_WORK_FOLDER), 0))
+        return false;
+    DWORD attributes = GetFileAttributesA(workFolder);
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return OpCreateFolder(workFolder) != FALSE;
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
+        return false;
+    RemoveFilesOf(workFolder, AnyFile);
+    return true;
+}
+
 bool InstallStagedFiles(HWND dialog, const char* installFolder)
 {
     char ownFolder[PATH_BUFFER_SIZE];
     char systemFolder[SYSTEM_FOLDER_SIZE];
-    char tempName[PATH_BUFFER_SIZE];
-    UINT tempLength = TEMP_NAME_LENGTH;
+    char workFolder[PATH_BUFFER_SIZE];
     bool systemFetched = false;
-    tempName[0] = 0;
-
-    if (!GetOwnFolder(ownFolder, sizeof ownFolder)) {
-        ShowIoError(dialog);
-        return false;
-    }
 
     InstallPlan plan = GroupsForPlatform(OsVersion);
+    if (!GetOwnFolder(ownFolder, sizeof ownFolder)) {
+        ShowInstallError(dialog, IDS_IO_ERROR);
+        return false;
+    }
+    // A release whose list is missing or damaged is refused before anything
+    // is touched.
+    if (!LoadStagedList(ownFolder, plan)) {
+        ShowInstallError(dialog, IDS_DAMAGED);
+        return false;
+    }
+    // A run stopped inside the copy step leaves the platform's temporary
+    // file in the installation folder, where only installers put such files.
+    RemoveFilesOf(installFolder, IsInstallerTempName);
+
     for (unsigned int g = 0; g < plan.groupCount; ++g) {
         const StagedGroup& group = *plan.groups[g];
         const char* destination = installFolder;
+        const char* copyFolder = installFolder;
         if (group.root == SystemFolder) {
             if (!systemFetched) {
                 UINT length = GetSystemDirectoryA(systemFolder, SYSTEM_FOLDER_SIZE);
-                if (length == 0 || length >= SYSTEM_FOLDER_SIZE) {
-                    ShowIoError(dialog);
+                if (length == 0 || length >= SYSTEM_FOLDER_SIZE ||
+                    !PrepareWorkFolder(systemFolder, workFolder)) {
+                    ShowInstallError(dialog, IDS_IO_ERROR);
                     return false;
                 }
                 systemFetched = true;
             }
             destination = systemFolder;
+            copyFolder = workFolder;
         }
-        if (!InstallGroup(dialog, group, destination, ownFolder, tempName, &tempLength))
+        if (!InstallGroup(dialog, group, copyFolder, destination, ownFolder)) {
+            if (systemFetched)
+                OpRemoveFolder(workFolder);
             return false;
+        }
     }
+    // Empty now: every staged copy made there has taken its target's name.
+    if (systemFetched)
+        OpRemoveFolder(workFolder);
     return true;
 }

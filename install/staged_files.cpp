@@ -1,6 +1,7 @@
 // This release's file list. Staged names run tl001.tmp to tl041.tmp, each
 // used once across all groups, so they can lie side by side beside the
 // updater and in a destination root; TL032.TMP is written in capitals.
+#include "common/text.h"
 #include "install/staged_files.h"
 
 static const StagedFile AppRows[] = {
@@ -86,4 +87,32 @@ InstallPlan GroupsForPlatform(const OSVERSIONINFOA& version)
         plan.groupCount = 2;
     }
     return plan;
+}
+
+bool MakeSetAsideName(char* out, unsigned int outSize, const char* stagedName)
+{
+    // Staged names are plain ASCII: the last '.' starts the extension.
+    unsigned int stem = TextLength(stagedName);
+    for (unsigned int i = stem; i > 0; --i)
+        if (stagedName[i - 1] == '.') {
+            stem = i - 1;
+            break;
+        }
+    if (stem + 5 > outSize) {
+        if (outSize > 0)
+            out[0] = 0;
+        return false;
+    }
+    for (unsigned int i = 0; i < stem; ++i)
+        out[i] = stagedName[i];
+    out[stem] = 0;
+    return AppendText(out, outSize, ".old");
+}
+
+const StagedFile* FindAppRow(const char* targetName)
+{
+    for (unsigned int i = 0; i < AppGroup.rowCount; ++i)
+        if (lstrcmpiA(AppGroup.rows[i].targetName, targetName) == 0)
+            return &AppGroup.rows[i];
+    return 0;
 }

@@ -47,6 +47,14 @@ struct InstallPlan {
     unsigned int groupCount;
 };
 
+// The name of our own that an installed target takes while its replacement
+// takes its place: the staged name with the extension ".old" ("tl002.old").
+// False when it does not fit `outSize`.
+bool MakeSetAsideName(char* out, unsigned int outSize, const char* stagedName);
+
+// The AppGroup row whose target is `targetName` (letter case ignored), or 0.
+const StagedFile* FindAppRow(const char* targetName);
+
 // Windows 95 family (platform id 1): AppGroup, Win9xHelperGroup,
 // Win9xIoDriverGroup. Any other platform id: AppGroup, then Nt4DriverGroup
 // below major version 5 or Nt5DriverGroup from 5 on.

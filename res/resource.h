@@ -27,6 +27,9 @@
 #define IDS_CAPTION             3
 #define IDS_IO_ERROR            4
 #define IDS_RESTART             5
+#define IDS_DAMAGED             6
+#define IDS_DATA_STAYED         7   // wsprintfA format: installation folder, data folder
+#define IDS_NO_DATA_FOLDER      8   // stands for the data folder when none can be named
 
 // Strings: installed-copy lookup
 #define IDS_VERSION_QUERY       30
@@ -34,6 +37,9 @@
 
 // Strings: data folder
 #define IDS_DATA_FOLDER         47
+
+// Strings: the folder of our own in the system folder for staged driver copies
+#define IDS_WORK_FOLDER         48
 
 // Strings: settings key and value names
 #define IDS_SOFTWARE            12501

@@ -15,7 +15,10 @@
 #include "install/staged_files.h"
 #include "res/resource.h"
 #include "shell/main_dialog.h"
+#include "install/staged_check.h"
+#include "install/staged_list.h"
 #include "support/box_watcher.h"
+#include "support/messages.h"
 #include "support/scratch_files.h"
 #include "support/sjis.h"
 #include "support/staged_release.h"
@@ -148,10 +151,11 @@ protected:
 
     void CleanSystemFolder()
     {
-        for (const char* target : DRIVER_TARGETS)
+        for (const char* target : DRIVER_TARGETS) {
+            SetFileAttributesA((system + "\\" + target).c_str(), FILE_ATTRIBUTE_NORMAL);
             DeleteFileA((system + "\\" + target).c_str());
-        for (const char* staged : { "TL032.TMP", "tl036.tmp", "tl037.tmp", "tl038.tmp" })
-            DeleteFileA((system + "\\" + staged).c_str());
+        }
+        RemoveTree(system + "\\TLSTAGE");
     }
 
     void SetPlatform(DWORD id, DWORD major)
@@ -188,23 +192,26 @@ protected:
         }
     }
 
+    // No staged copy, no old target set aside, and no work folder remain.
     void ExpectNoStagedCopyLeft(const std::string& folder)
     {
-        for (const StagedGroup* group : AllStagedGroups)
-            for (unsigned int i = 0; i < group->rowCount; ++i) {
-                EXPECT_FALSE(FileExists(folder + "\\" + group->rows[i].stagedName));
-                EXPECT_FALSE(FileExists(system + "\\" + group->rows[i].stagedName));
-            }
+        for (const std::string& where : { folder, system, system + "\\IOSUBSYS", system + "\\Drivers" }) {
+            std::string names = " " + ListFolder(where) + " ";
+            EXPECT_EQ(std::string::npos, names.find(".old ")) << where << ":" << names;
+            for (const StagedGroup* group : AllStagedGroups)
+                for (unsigned int i = 0; i < group->rowCount; ++i)
+                    EXPECT_FALSE(FileExists(where + "\\" + group->rows[i].stagedName)) << where;
+        }
+        EXPECT_FALSE(FolderExists(system + "\\TLSTAGE"));
     }
 
     int BarPosition() { return static_cast<int>(SendMessageA(bar, PBM_GETPOS, 0, 0)); }
 
-    void ExpectOneIoError()
+    void ExpectOneError(const std::string& text = IO_ERROR)
     {
         ASSERT_EQ(1u, boxes.size());
-        EXPECT_EQ(Sjis(u8"Tolvane アップデーター"), boxes[0].caption);
-        EXPECT_EQ(Sjis(u8"予期せぬI/Oエラーが発生しました。\nハードディスク容量や起動しているソフトがないことをご確認下さい。"),
-                  boxes[0].text);
+        EXPECT_EQ(CAPTION, boxes[0].caption);
+        EXPECT_EQ(text, boxes[0].text);
         EXPECT_EQ(BoxIcon::Error, boxes[0].icon);
         EXPECT_TRUE(boxes[0].hasOk);
         EXPECT_EQ(dialog, boxes[0].owner);
@@ -257,7 +264,7 @@ TEST_F(Installation, MissingStagedFileStopsAtThatRow)
 {
     DeleteFileA((own + "tl010.tmp").c_str());
     EXPECT_FALSE(Install(installFolder));
-    ExpectOneIoError();
+    ExpectOneError();
     std::vector<PlannedRow> rows = RowsOf(GroupsForPlatform(OsVersion));
     ExpectInstalled(std::vector<PlannedRow>(rows.begin(), rows.begin() + 9), installFolder);
     for (size_t i = 9; i < AppGroup.rowCount; ++i)
@@ -271,7 +278,7 @@ TEST_F(Installation, PlatformGroupFailureLeavesTheBarFullAndFails)
 {
     DeleteFileA((own + "tl038.tmp").c_str());
     EXPECT_FALSE(Install(installFolder));
-    ExpectOneIoError();
+    ExpectOneError();
     EXPECT_EQ(100, BarPosition());
     EXPECT_FALSE(FileExists(system + "\\Drivers\\TVPKT.SYS"));
 }
@@ -281,8 +288,8 @@ TEST_F(Installation, MissingDriverSubfolderIsAFailureNotASilentSkip)
     SetPlatform(1, 4);
     RemoveTree(system + "\\IOSUBSYS");
     EXPECT_FALSE(Install(installFolder));
-    ExpectOneIoError();
-    EXPECT_FALSE(FileExists(system + "\\TL032.TMP")) << "the staged copy was left behind";
+    ExpectOneError();
+    EXPECT_FALSE(FolderExists(system + "\\TLSTAGE")) << "the staged copy was left behind";
     MakeFolder(system + "\\IOSUBSYS");
 }
 
@@ -297,7 +304,7 @@ TEST_F(Installation, TargetInUseIsReportedAndLaterRowsAreUntouched)
     bool result = Install(installFolder);
     CloseHandle(held);
     EXPECT_FALSE(result);
-    ExpectOneIoError();
+    ExpectOneError();
     EXPECT_EQ("old TVAUDIO.DLL", ReadFileBytes(inUse));
     EXPECT_EQ("old TVBACKUP.EXE", ReadFileBytes(installFolder + "\\TVBACKUP.EXE"));
     EXPECT_EQ(StagedContent("tl004.tmp"), ReadFileBytes(installFolder + "\\TVASPI.DLL"));
@@ -305,28 +312,71 @@ TEST_F(Installation, TargetInUseIsReportedAndLaterRowsAreUntouched)
     ExpectNoStagedCopyLeft(installFolder);
 }
 
-// A target that another program holds open with delete sharing is only
-// marked for deletion, and the rename fails while its name is still taken.
-// Once that program lets go, the target is gone; the staged copy must then
-// still be there, the one file of that name, and the next run completes.
-TEST_F(Installation, TargetMarkedForDeletionKeepsItsStagedCopy)
+// Files copied off a CD keep the read-only attribute; such a target is
+// replaced like any other, in the installation folder and in the system
+// folder, and a set-aside copy left by an earlier run goes too.
+TEST_F(Installation, ReadOnlyTargetsAreReplacedOnEachRoot)
 {
-    std::string held = installFolder + "\\TVAUDIO.DLL";  // row 5
-    HANDLE handle = CreateFileA(held.c_str(), GENERIC_READ,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, handle);
-    bool result = Install(installFolder);
-    CloseHandle(handle);
-    EXPECT_FALSE(result);
-    ExpectOneIoError();
-    EXPECT_FALSE(FileExists(held));
-    EXPECT_EQ(StagedContent("tl005.tmp"), ReadFileBytes(installFolder + "\\tl005.tmp"));
-    EXPECT_EQ(11, BarPosition());
+    for (DWORD id : { 1u, 2u }) {
+        SetPlatform(id, 4);
+        CleanSystemFolder();
+        std::string driver = system + (id == 1 ? "\\IOSUBSYS\\TVCDIO.VXD" : "\\Drivers\\TVPKT.SYS");
+        for (const std::string& target : { installFolder + "\\TVSKIN.DLL", installFolder + "\\TOLVANE.EXE", driver }) {
+            ASSERT_TRUE(WriteFileBytes(target, "old, read-only"));
+            ASSERT_TRUE(SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_READONLY));
+        }
+        WriteFileBytes(installFolder + "\\tl028.old", "set aside by a run that was stopped");
+        ASSERT_TRUE(Install(installFolder));
+        EXPECT_TRUE(boxes.empty());
+        ExpectInstalled(RowsOf(GroupsForPlatform(OsVersion)), installFolder);
+        ExpectNoStagedCopyLeft(installFolder);
+    }
+}
 
-    ASSERT_TRUE(Install(installFolder));
-    ExpectInstalled(RowsOf(GroupsForPlatform(OsVersion)), installFolder);
+// A staged copy that differs from the release's list (a compressed file
+// damaged in the middle, a plain file cut short) fails its row with its own
+// message before the target is touched; so does a release whose list is
+// missing or damaged, before anything at all is written.
+TEST_F(Installation, DamagedStagedFilesAndListsAreRefusedBeforeTheTarget)
+{
+    bool read = false;
+    std::string compressed = ReadFileBytes(own + "lz_sample.bin_", &read);
+    ASSERT_TRUE(read);
+    std::string original = ReadFileBytes(own + "lz_sample.bin");
+    compressed[compressed.size() / 2] ^= 0x55;
+    ASSERT_TRUE(WriteFileBytes(own + "tl003.tmp", compressed));
+    ASSERT_TRUE(WriteStagedList(own, { { "tl003.tmp", original } }));
+    EXPECT_FALSE(Install(installFolder));
+    ExpectOneError(DAMAGED);
+    EXPECT_EQ("old TOLVANE.INI", ReadFileBytes(installFolder + "\\TOLVANE.INI"));
+    EXPECT_EQ(5, BarPosition());
     ExpectNoStagedCopyLeft(installFolder);
+
+    ASSERT_TRUE(WriteStagedFiles(own.substr(0, own.size() - 1)));
+    std::string cut = StagedContent("tl005.tmp");
+    ASSERT_TRUE(WriteFileBytes(own + "tl005.tmp", cut.substr(0, cut.size() - 1)));
+    EXPECT_FALSE(Install(installFolder));
+    ExpectOneError(DAMAGED);
+    EXPECT_EQ("old TVAUDIO.DLL", ReadFileBytes(installFolder + "\\TVAUDIO.DLL"));
+    ExpectNoStagedCopyLeft(installFolder);
+
+    ASSERT_TRUE(WriteStagedFiles(own.substr(0, own.size() - 1)));
+    std::string list = ReadFileBytes(own + STAGED_LIST_FILE);
+    for (const std::string& damaged : { std::string(), list.substr(0, 20) + "?" + list.substr(21) }) {
+        RemoveTree(installFolder);
+        installFolder = MakeScratchFolder("install");
+        WriteFileBytes(installFolder + "\\TLCORE.DLL", "old TLCORE.DLL");
+        if (damaged.empty())
+            DeleteFileA((own + STAGED_LIST_FILE).c_str());
+        else
+            WriteFileBytes(own + STAGED_LIST_FILE, damaged);
+        SendMessageA(bar, PBM_SETPOS, 0, 0);
+        EXPECT_FALSE(Install(installFolder));
+        ExpectOneError(DAMAGED);
+        EXPECT_EQ("TLCORE.DLL", ListFolder(installFolder));
+        EXPECT_EQ("old TLCORE.DLL", ReadFileBytes(installFolder + "\\TLCORE.DLL"));
+        EXPECT_EQ(0, BarPosition());
+    }
 }
 
 TEST_F(Installation, NewTargetsAreCreatedAndLeftoverCopiesOverwritten)
@@ -364,6 +414,7 @@ TEST_F(Installation, LzCompressedStagedFileIsInstalledExpanded)
     ASSERT_EQ("SZDD", compressed.substr(0, 4));
     ASSERT_LT(compressed.size(), original.size());
     ASSERT_TRUE(WriteFileBytes(own + "tl003.tmp", compressed));
+    ASSERT_TRUE(WriteStagedList(own, { { "tl003.tmp", original } }));
     ASSERT_TRUE(Install(installFolder));
     EXPECT_EQ(original, ReadFileBytes(installFolder + "\\TOLVANE.INI"));
 }
@@ -387,14 +438,13 @@ TEST_F(Installation, TargetPathTooLongForAPathBufferFailsBeforeTheCopy)
     lstrcpyA(rows[2].stagedName, "tl007.tmp");
     const StagedGroup group = { rows, 3, InstallFolder, true };
 
-    char tempName[PATH_BUFFER_SIZE] = "";
-    UINT tempLength = 260;
+    ASSERT_TRUE(LoadStagedList(own.c_str(), GroupsForPlatform(OsVersion)));
     BoxWatcher watcher(GetCurrentThreadId(), { IDOK });
     ModalDeadline deadline(60000);
-    EXPECT_FALSE(InstallGroup(dialog, group, folder.c_str(), own.c_str(), tempName, &tempLength));
+    EXPECT_FALSE(InstallGroup(dialog, group, folder.c_str(), folder.c_str(), own.c_str()));
     EXPECT_FALSE(deadline.Expired());
     boxes = watcher.Boxes();
-    ExpectOneIoError();
+    ExpectOneError();
     EXPECT_EQ(StagedContent("tl001.tmp"), ReadFileBytes(folder + "\\TLCORE.DLL"));
     EXPECT_EQ("TLCORE.DLL", ListFolder(folder)) << "written for the row that does not fit";
     EXPECT_EQ(static_cast<int>(PercentOf(3, 1)), BarPosition());

@@ -1,5 +1,7 @@
 // Staged test files, derived from the updater's own table.
 #include <windows.h>
+#include "common/crc32.h"
+#include "install/staged_list.h"
 #include "support/scratch_files.h"
 #include "support/staged_release.h"
 #include "support/updater_process.h"
@@ -13,6 +15,29 @@ std::string StagedContent(const std::string& stagedName)
     return content;
 }
 
+bool WriteStagedList(const std::string& folder, const std::map<std::string, std::string>& installed)
+{
+    std::vector<std::string> names;
+    std::vector<ListedFile> files;
+    for (const StagedGroup* group : AllStagedGroups)
+        for (unsigned int i = 0; i < group->rowCount; ++i) {
+            std::string name = group->rows[i].stagedName;
+            auto given = installed.find(name);
+            std::string content = given != installed.end() ? given->second : StagedContent(name);
+            names.push_back(name);
+            files.push_back(ListedFile{ static_cast<unsigned int>(content.size()),
+                                        Crc32Of(content.data(), static_cast<unsigned int>(content.size())) });
+        }
+    std::vector<const char*> pointers;
+    for (const std::string& name : names)
+        pointers.push_back(name.c_str());
+    unsigned char image[STAGED_LIST_MAX_SIZE];
+    unsigned int length = BuildStagedList(image, sizeof image, pointers.data(), files.data(),
+                                          static_cast<unsigned int>(files.size()));
+    return length != 0 &&
+           WriteFileBytes(folder + "\\" + STAGED_LIST_FILE, std::string(reinterpret_cast<char*>(image), length));
+}
+
 bool WriteStagedFiles(const std::string& folder)
 {
     for (const StagedGroup* group : AllStagedGroups)
@@ -21,7 +46,7 @@ bool WriteStagedFiles(const std::string& folder)
             if (!WriteFileBytes(folder + "\\" + name, StagedContent(name)))
                 return false;
         }
-    return true;
+    return WriteStagedList(folder, {});
 }
 
 void RemoveStagedFiles(const std::string& folder)
@@ -29,6 +54,7 @@ void RemoveStagedFiles(const std::string& folder)
     for (const StagedGroup* group : AllStagedGroups)
         for (unsigned int i = 0; i < group->rowCount; ++i)
             DeleteFileA((folder + "\\" + group->rows[i].stagedName).c_str());
+    DeleteFileA((folder + "\\" + STAGED_LIST_FILE).c_str());
 }
 
 std::vector<PlannedRow> RowsOf(const InstallPlan& plan)

@@ -12,9 +12,13 @@
 // Distinct contents for a staged file, recognisable in a failure message.
 std::string StagedContent(const std::string& stagedName);
 
-// Writes all 41 staged files into `folder`; false on any failure.
+// Writes all 41 staged files and their list into `folder`; false on any
+// failure. RemoveStagedFiles removes them again.
 bool WriteStagedFiles(const std::string& folder);
 void RemoveStagedFiles(const std::string& folder);
+// Writes the list of staged files into `folder`: each file with the content
+// that `installed` gives for its name, or StagedContent otherwise.
+bool WriteStagedList(const std::string& folder, const std::map<std::string, std::string>& installed);
 
 // Every row of the given groups, with the root each installs into.
 struct PlannedRow {

@@ -1,0 +1,28 @@
+// The texts of the updater's message boxes in code page 932, as the tests
+// expect to read them off the screen.
+#ifndef TESTS_SUPPORT_MESSAGES_H
+#define TESTS_SUPPORT_MESSAGES_H
+
+#include <string>
+#include "support/sjis.h"
+
+inline const std::string CAPTION = Sjis(u8"Tolvane アップデーター");
+inline const std::string DONE = Sjis(u8"アップデートは正常に終了しました。");
+inline const std::string NOT_INSTALLED = Sjis(
+    u8"アップデート可能なバージョンがインストールされていません。\n対象バージョンがインストールされていることをご確認下さい。\n\nまた、Tolvaneがパソコンにプリインストールされて\nいた場合、最低一度は、Tolvaneを起動してから\nアップデートをして下さい。");
+inline const std::string IO_ERROR = Sjis(
+    u8"予期せぬI/Oエラーが発生しました。\nハードディスク容量や起動しているソフトがないことをご確認下さい。");
+inline const std::string RESTART = Sjis(
+    u8"ソフトを使用するためには、システムを再起動する必要があります。\n今すぐ再起動しても宜しいですか？");
+inline const std::string DAMAGED = Sjis(
+    u8"アップデート用のファイルが壊れています。\nお手数ですが、アップデーターをもう一度入手してから実行して下さい。");
+
+// The warning that data files stayed behind, naming both folders.
+inline std::string DataStayed(const std::string& folder, const std::string& dataFolder)
+{
+    return Sjis(u8"アップデートは終了しましたが、データファイルを移動できませんでした。\nデータファイルは次のフォルダーに残っています。\n") +
+           folder + "\n\n" + Sjis(u8"移動先のフォルダー:\n") + dataFolder + "\n\n" +
+           Sjis(u8"フォルダーをご確認のうえ、もう一度アップデーターを実行して下さい。");
+}
+
+#endif
