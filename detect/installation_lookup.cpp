@@ -1,10 +1,13 @@
 // LocateInstallation and IsAcceptedVersion. Nothing here writes anywhere; the
-// only heap block is the version information, released after each check.
+// only heap block is the version information, released after each check. The
+// staged-file table is read for the names of the updater's own copies of the
+// main executable, which stand for it while a replacement is under way.
 #include <windows.h>
 #include "common/path_helpers.h"
 #include "common/res_strings.h"
 #include "detect/accepted_versions.h"
 #include "detect/installation_lookup.h"
+#include "install/staged_files.h"
 #include "res/resource.h"
 
 // REG_SZ under the App Paths key: the folder of the installed main executable.
@@ -66,41 +69,75 @@ done:
     return accepted;
 }
 
-// Whether `folder` starts at a drive's root ("C:\...") or at a network share
-// ("\\server\..."). Any other folder, the empty one included, would be
-// resolved against the current folder, beside the updater or wherever it was
-// started, and the installation would work on relative paths.
-static bool IsAbsoluteFolder(const char* folder)
+// Whether `path` starts at a drive's root ("C:\...") or at a network share
+// ("\\server\..."). Any other path, a bare name included, would be resolved
+// against the current folder, beside the updater or wherever it was started,
+// and the installation would work on relative paths. A folder registered as
+// a bare drive ("D:") gives the absolute candidate "D:\TOLVANE.EXE".
+static bool IsAbsolutePath(const char* path)
 {
-    char first = folder[0];
+    char first = path[0];
     bool letter = (first >= 'A' && first <= 'Z') || (first >= 'a' && first <= 'z');
-    if (letter && folder[1] == ':')
-        return folder[2] == '\\' || folder[2] == '/';
-    return (first == '\\' || first == '/') && (folder[1] == '\\' || folder[1] == '/');
+    if (letter && path[1] == ':')
+        return path[2] == '\\' || path[2] == '/';
+    return (first == '\\' || first == '/') && (path[1] == '\\' || path[1] == '/');
+}
+
+// Whether `folder` holds the updater's own copy of the main executable, of
+// an accepted build, where the main executable itself is missing: the
+// staged copy or the set-aside old one of a replacement that was stopped
+// between its two renames. Such a folder is still the installation, and the
+// next run finishes the replacement.
+static bool HoldsStoppedSwap(const char* folder, const char* fileName)
+{
+    const StagedFile* row = FindAppRow(fileName);
+    char name[PATH_PART_SIZE];
+    char copy[PATH_BUFFER_SIZE];
+    if (row == 0)
+        return false;
+    if (MakePath(copy, sizeof copy, 0, folder, row->stagedName, 0) && MatchesAcceptedBuild(copy))
+        return true;
+    return MakeSetAsideName(name, sizeof name, row->stagedName) &&
+           MakePath(copy, sizeof copy, 0, folder, name, 0) && MatchesAcceptedBuild(copy);
+}
+
+// Tests the main executable in one folder; only an absolute candidate counts.
+static bool FolderHoldsAcceptedBuild(const char* folder)
+{
+    const char* fileName = AcceptedVersions[0].fileName;
+    char candidate[PATH_BUFFER_SIZE];
+    if (!MakePath(candidate, sizeof candidate, 0, folder, fileName, 0) || !IsAbsolutePath(candidate))
+        return false;
+    if (MatchesAcceptedBuild(candidate))
+        return true;
+    if (GetFileAttributesA(candidate) != INVALID_FILE_ATTRIBUTES || GetLastError() != ERROR_FILE_NOT_FOUND)
+        return false;
+    return HoldsStoppedSwap(folder, fileName);
 }
 
 bool IsAcceptedVersion(char* folder)
 {
-    const char* fileName = AcceptedVersions[0].fileName;
-    char candidate[PATH_BUFFER_SIZE];
     char drive[PATH_DRIVE_SIZE];
     char dir[PATH_PART_SIZE];
 
-    // Only an absolute folder is an installation: for an empty one the
-    // candidate would be the bare file name, which the system looks for
-    // beside the updater, in the current folder and on the search path.
-    if (IsAbsoluteFolder(folder) && MakePath(candidate, sizeof candidate, 0, folder, fileName, 0) &&
-        MatchesAcceptedBuild(candidate))
+    // Only a folder that gives an absolute candidate is an installation: for
+    // an empty one the candidate would be the bare file name, which the
+    // system looks for beside the updater, in the current folder and on the
+    // search path. A relative folder ("C:Sub") is not retried either, since
+    // its drive alone would name that drive's root.
+    char candidate[PATH_BUFFER_SIZE];
+    bool absolute = IsAbsolutePath(folder) ||
+                    (MakePath(candidate, sizeof candidate, 0, folder, AcceptedVersions[0].fileName, 0) &&
+                     IsAbsolutePath(candidate));
+    if (absolute && FolderHoldsAcceptedBuild(folder))
         return true;
 
     // Retry with the folder's drive and directory: the parent of a path
     // without a trailing separator, the same folder for one with it.
     bool whole = SplitPath(folder, drive, dir, 0, 0);
-    if (!MakePath(folder, PATH_BUFFER_SIZE, drive, dir, 0, 0) || !whole || !IsAbsoluteFolder(folder))
+    if (!MakePath(folder, PATH_BUFFER_SIZE, drive, dir, 0, 0) || !whole || !absolute)
         return false;
-    if (!MakePath(candidate, sizeof candidate, 0, folder, fileName, 0))
-        return false;
-    return MatchesAcceptedBuild(candidate);
+    return FolderHoldsAcceptedBuild(folder);
 }
 
 // Reads the "Path" value as text: up to its first zero byte or its stored

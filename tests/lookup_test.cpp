@@ -232,6 +232,44 @@ TEST_F(Lookup, PathValueWithoutTerminatingZeroEndsWithItsBytes)
     }
 }
 
+// A program installed at a drive's root may be registered as "T:" (here a
+// drive letter substituted for the product folder): "T:\TOLVANE.EXE" is an
+// absolute candidate.
+TEST_F(Lookup, FolderRegisteredAsABareDriveIsFound)
+{
+    PutMain(product, "3, 1, 2, 0", 4345856);
+    ASSERT_TRUE(MapDrive("T:", product));
+    RegisterInstallFolder("T:");
+    bool found = Locate();
+    UnmapDrive("T:");
+    EXPECT_TRUE(found);
+    EXPECT_EQ("T:", folder);
+}
+
+// A replacement of the main executable stopped between its two renames
+// leaves the folder without TOLVANE.EXE but with the updater's own copy of
+// it: the new one under its staged name, or the old one set aside. Either
+// keeps the folder an installation; nothing else does.
+TEST_F(Lookup, OwnCopyStandsForAMissingMainExecutable)
+{
+    RegisterInstallFolder(product);
+    for (const char* copy : { "tl002.tmp", "tl002.old" }) {
+        ASSERT_TRUE(WriteMainExecutable(product + "\\" + copy, JAPANESE_BLOCK,
+                                        copy[6] == 't' ? "3, 1, 3, 0" : "3, 1, 2, 0",
+                                        copy[6] == 't' ? 0 : 4345856));
+        EXPECT_TRUE(Locate()) << copy;
+        EXPECT_EQ(product, folder);
+        PutMain(product, "1, 8, 1, 0", 0);  // a main executable that is not accepted
+        EXPECT_FALSE(Locate()) << copy;
+        DeleteFileA((product + "\\TOLVANE.EXE").c_str());
+        ASSERT_TRUE(WriteMainExecutable(product + "\\" + copy, JAPANESE_BLOCK, "1, 8, 1, 0", 0));
+        EXPECT_FALSE(Locate()) << copy;
+        DeleteFileA((product + "\\" + copy).c_str());
+    }
+    ASSERT_TRUE(WriteMainExecutable(product + "\\tl001.tmp", JAPANESE_BLOCK, "3, 1, 3, 0", 0));
+    EXPECT_FALSE(Locate()) << "only the main executable's own copies count";
+}
+
 TEST_F(Lookup, ValueTypeIsNotLookedAt)
 {
     PutMain(product, "3, 1, 2, 0", 4345856);

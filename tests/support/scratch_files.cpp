@@ -186,3 +186,27 @@ bool RemoveFolderLink(const std::string& link)
     std::string unixLink = UnixPathOf(link);
     return !unixLink.empty() && RunUnix("Z:\\bin\\rm -f \"" + unixLink + "\"", Gone, link);
 }
+
+// Wine keeps its drive letters as links in the prefix's "dosdevices" folder.
+static std::string DriveLink(const std::string& drive)
+{
+    char prefix[MAX_PATH];
+    DWORD n = GetEnvironmentVariableA("WINEPREFIX", prefix, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH || drive.size() != 2)
+        return std::string();
+    std::string letter(1, static_cast<char>(tolower(static_cast<unsigned char>(drive[0]))));
+    return std::string(prefix) + "/dosdevices/" + letter + ":";
+}
+
+bool MapDrive(const std::string& drive, const std::string& folder)
+{
+    std::string link = DriveLink(drive), target = UnixPathOf(folder);
+    return !link.empty() && !target.empty() &&
+           RunUnix("Z:\\bin\\ln -sfn \"" + target + "\" \"" + link + "\"", Exists, drive + "\\");
+}
+
+bool UnmapDrive(const std::string& drive)
+{
+    std::string link = DriveLink(drive);
+    return !link.empty() && RunUnix("Z:\\bin\\rm -f \"" + link + "\"", Gone, drive + "\\");
+}

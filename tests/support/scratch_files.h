@@ -32,5 +32,9 @@ std::string AliasThroughDriveZ(const std::string& path);
 bool MakeFolderLink(const std::string& link, const std::string& target);
 // Removes such a link (Wine's own calls cannot); true when it is gone.
 bool RemoveFolderLink(const std::string& link);
+// Wine only: makes drive letter `drive` ("T:") a drive whose root is
+// `folder`, as SUBST does on Windows; UnmapDrive removes it again.
+bool MapDrive(const std::string& drive, const std::string& folder);
+bool UnmapDrive(const std::string& drive);
 
 #endif
