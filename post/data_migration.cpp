@@ -1,7 +1,13 @@
 // GetDocumentsFolder, GetDataFolder and MigrateDataFiles. SHGetFolderPathA is
 // missing from the original Windows 95 and NT 4.0, so it is looked up at run
 // time: SHFOLDER.DLL first (the redistributable), SHELL32.DLL otherwise.
+//
+// A data file is copied to a temporary name of ours in the data folder,
+// flushed, checked for its full size, and only then renamed to its own
+// name; the source is deleted last. A stop at any instant leaves the source
+// whole, and at worst a temporary file that the next run replaces.
 #include <windows.h>
+#include "common/file_ops.h"
 #include "common/path_helpers.h"
 #include "common/res_strings.h"
 #include "post/data_migration.h"
@@ -13,127 +19,250 @@ static const int DOCUMENTS_FOLDER_ID = 5;  // CSIDL_PERSONAL
 static const char DATABASE_FILE[] = "TLCDDB.DB";
 static const char CHANGE_LOG_FILE[] = "CHG.LOG";
 static const char LIST_FILE_PATTERN[] = "*.LST";
+// The copy in progress, in the data folder; never a data file's name.
+static const char MOVE_TEMP_FILE[] = "TLMOVE.TMP";
 
-bool GetDocumentsFolder(char* out)
+enum DocumentsLookup {
+    NoLookup,      // neither library, or no SHGetFolderPathA in it
+    LookupFailed,  // the lookup exists but gave no folder
+    LookupFound
+};
+
+static DocumentsLookup LookUpDocumentsFolder(char* out)
 {
     out[0] = 0;
     HMODULE library = LoadLibraryA("SHFOLDER.DLL");
     if (library == 0)
         library = LoadLibraryA("SHELL32.DLL");
     if (library == 0)
-        return false;
+        return NoLookup;
 
-    bool found = false;
+    DocumentsLookup result = NoLookup;
     ShGetFolderPathFunction lookup = reinterpret_cast<ShGetFolderPathFunction>(
         reinterpret_cast<void*>(GetProcAddress(library, "SHGetFolderPathA")));
     if (lookup != 0) {
         // The function writes at most MAX_PATH bytes. A failed call, or one
-        // that leaves no path, counts as no lookup: joining the data folder
+        // that leaves no path, gives no folder: joining the data folder
         // name to nothing would point into the current folder.
         HRESULT status = lookup(0, DOCUMENTS_FOLDER_ID, 0, 0, out);
         out[PATH_BUFFER_SIZE - 1] = 0;
-        found = SUCCEEDED(status) && out[0] != 0;
-        if (!found)
+        result = SUCCEEDED(status) && out[0] != 0 ? LookupFound : LookupFailed;
+        if (result != LookupFound)
             out[0] = 0;
     }
     FreeLibrary(library);
-    return found;
+    return result;
+}
+
+bool GetDocumentsFolder(char* out)
+{
+    return LookUpDocumentsFolder(out) == LookupFound;
+}
+
+// The data folder inside `documents`, created when missing.
+static bool MakeDataFolder(const char* documents, char* out, unsigned int id)
+{
+    if (!MakePath(out, PATH_BUFFER_SIZE, 0, documents, LoadResString(id), 0))
+        return false;
+    // Whatever already exists under that name is taken as the data folder.
+    if (GetFileAttributesA(out) == INVALID_FILE_ATTRIBUTES)
+        OpCreateFolder(out);
+    return true;
 }
 
 bool GetDataFolder(char* out, unsigned int id)
 {
     char documents[PATH_BUFFER_SIZE];
     out[0] = 0;
-    documents[0] = 0;
-    if (GetDocumentsFolder(documents) &&
-        MakePath(out, PATH_BUFFER_SIZE, 0, documents, LoadResString(id), 0)) {
-        // Whatever already exists under that name is taken as the data folder.
-        if (GetFileAttributesA(out) == INVALID_FILE_ATTRIBUTES)
-            CreateDirectoryA(out, 0);
-    }
+    if (GetDocumentsFolder(documents))
+        MakeDataFolder(documents, out, id);
     return lstrlenA(out) != 0;
 }
 
-enum Sameness {
-    DifferentFiles,
-    SameFile,    // or a destination that another program holds: leave both
-    CannotTell   // the source could not be held: never delete it for an existing name
-};
-
-// Whether two paths name one file, however they are reached (two spellings,
-// a substituted or mapped drive, a junction). The source is held open
-// without sharing; opening the destination then fails with a sharing
-// violation when it is that same file (or when another program holds the
-// destination without sharing, which is treated the same way). This works
-// on Windows 95 and NT alike, which have no common way to compare file
-// identities.
-static Sameness CompareFiles(const char* source, const char* destination)
-{
-    HANDLE held = CreateFileA(source, GENERIC_READ, 0, 0, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, 0);
-    if (held == INVALID_HANDLE_VALUE)
-        return CannotTell;
-    Sameness result = DifferentFiles;
-    HANDLE other = CreateFileA(destination, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, 0,
-                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, 0);
-    if (other != INVALID_HANDLE_VALUE)
-        CloseHandle(other);
-    else if (GetLastError() == ERROR_SHARING_VIOLATION)
-        result = SameFile;
-    CloseHandle(held);
-    return result;
-}
-
-// Whether `path` exists as a file (a folder of that name does not count).
 static bool IsExistingFile(const char* path)
 {
     DWORD attributes = GetFileAttributesA(path);
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
-// Copies one file without overwriting, and deletes the source when it was
-// copied or the data folder already holds another file of that name. A path
-// that does not fit, a source that is the destination itself (or may be),
-// or a destination name taken by a folder leaves the source where it is.
-static void MoveDataFile(const char* folder, const char* dataFolder, const char* name)
+static bool IsExistingFolder(const char* path)
+{
+    DWORD attributes = GetFileAttributesA(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+// Deletes a file, clearing a read-only attribute first; the attribute comes
+// back when the file cannot be deleted.
+static bool DeleteAnyFile(const char* path)
+{
+    DWORD attributes = GetFileAttributesA(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return true;
+    if (attributes & FILE_ATTRIBUTE_READONLY)
+        OpSetAttributes(path, attributes & ~FILE_ATTRIBUTE_READONLY);
+    if (OpDelete(path))
+        return true;
+    if (attributes & FILE_ATTRIBUTE_READONLY)
+        OpSetAttributes(path, attributes);
+    return false;
+}
+
+enum Destination {
+    DestinationMissing,  // known not to exist: the file can be copied there
+    DestinationOther,    // another file of that name: the data folder's copy wins
+    DestinationSame,     // the source itself, reached another way: nothing to do
+    CannotTell           // anything else: the source stays
+};
+
+// Whether two paths name one file, however they are reached (two spellings,
+// a substituted or mapped drive, a junction). The source is held open
+// without sharing; opening the destination then fails with a sharing
+// violation when it is that same file (or when another program holds the
+// destination, which is treated the same way). Only an open that succeeds,
+// or an answer that the name does not exist, tells that the destination is
+// another file; any other answer (a redirector's access denied or lock
+// violation) tells nothing. This works on Windows 95 and NT alike, which
+// have no common way to compare file identities. `sourceSize` receives the
+// source's size while it is held.
+static Destination CompareFiles(const char* source, const char* destination,
+                                DWORD* sourceSize)
+{
+    char sourceFull[PATH_BUFFER_SIZE];
+    char destinationFull[PATH_BUFFER_SIZE];
+    char* part;
+    DWORD sourceLength = GetFullPathNameA(source, sizeof sourceFull, sourceFull, &part);
+    DWORD destinationLength =
+        GetFullPathNameA(destination, sizeof destinationFull, destinationFull, &part);
+    if (sourceLength == 0 || sourceLength >= sizeof sourceFull || destinationLength == 0 ||
+        destinationLength >= sizeof destinationFull)
+        return CannotTell;
+    if (lstrcmpiA(sourceFull, destinationFull) == 0)
+        return DestinationSame;
+
+    HANDLE held = CreateFileA(source, GENERIC_READ, 0, 0, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, 0);
+    if (held == INVALID_HANDLE_VALUE)
+        return CannotTell;
+    Destination result = CannotTell;
+    DWORD high = 0;
+    *sourceSize = GetFileSize(held, &high);
+    HANDLE other = CreateFileA(destination, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, 0,
+                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, 0);
+    DWORD error = GetLastError();
+    if (other != INVALID_HANDLE_VALUE) {
+        CloseHandle(other);
+        result = DestinationOther;
+    } else if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
+        result = DestinationMissing;
+    } else if (error == ERROR_SHARING_VIOLATION) {
+        result = DestinationSame;
+    }
+    // A file of 4 GB or more is more than a copy here can check.
+    if (high != 0 || *sourceSize == INVALID_FILE_SIZE)
+        result = result == DestinationMissing ? CannotTell : result;
+    CloseHandle(held);
+    return result;
+}
+
+// Copies `source` to `temp`, flushes the copy and checks its size, then
+// gives it the source's attributes. False, with `temp` removed, on failure.
+static bool CopyComplete(const char* source, const char* temp, DWORD sourceSize)
+{
+    if (!OpCopy(source, temp)) {
+        DeleteAnyFile(temp);
+        return false;
+    }
+    // The copy carries the source's attributes; a read-only copy cannot be
+    // opened for the flush, so the attribute comes back afterwards.
+    DWORD attributes = GetFileAttributesA(temp);
+    bool complete = attributes != INVALID_FILE_ATTRIBUTES;
+    if (complete && (attributes & FILE_ATTRIBUTE_READONLY))
+        complete = OpSetAttributes(temp, attributes & ~FILE_ATTRIBUTE_READONLY) != FALSE;
+    if (complete) {
+        HANDLE copy = CreateFileA(temp, GENERIC_READ | GENERIC_WRITE, 0, 0, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, 0);
+        complete = copy != INVALID_HANDLE_VALUE;
+        if (complete) {
+            DWORD high = 0;
+            complete = GetFileSize(copy, &high) == sourceSize && high == 0 && OpFlush(copy, temp);
+            CloseHandle(copy);
+        }
+    }
+    if (complete && (attributes & FILE_ATTRIBUTE_READONLY))
+        complete = OpSetAttributes(temp, attributes) != FALSE;
+    if (!complete)
+        DeleteAnyFile(temp);
+    return complete;
+}
+
+// Moves one file. True when nothing of it stays behind: it was moved, the
+// data folder already held it, or there is no such file. A `dataFolder` of 0
+// means there is nowhere to move to.
+static bool MoveDataFile(const char* folder, const char* dataFolder, const char* name)
 {
     char source[PATH_BUFFER_SIZE];
     char destination[PATH_BUFFER_SIZE];
-    if (!MakePath(source, sizeof source, 0, folder, name, 0) ||
-        !MakePath(destination, sizeof destination, 0, dataFolder, name, 0))
-        return;
-    Sameness sameness = CompareFiles(source, destination);
-    if (sameness == SameFile)
-        return;
-    if (CopyFileA(source, destination, TRUE)) {
-        DeleteFileA(source);
-        return;
+    char temp[PATH_BUFFER_SIZE];
+    if (!MakePath(source, sizeof source, 0, folder, name, 0))
+        return false;
+    // A folder named like a data file is not a data file.
+    if (!IsExistingFile(source))
+        return true;
+    if (dataFolder == 0 || !MakePath(destination, sizeof destination, 0, dataFolder, name, 0) ||
+        lstrlenA(destination) >= MAX_PATH ||
+        !MakePath(temp, sizeof temp, 0, dataFolder, MOVE_TEMP_FILE, 0))
+        return false;
+
+    DWORD sourceSize = 0;
+    switch (CompareFiles(source, destination, &sourceSize)) {
+    case DestinationSame:
+        return true;
+    case DestinationOther:
+        return DeleteAnyFile(source);
+    case DestinationMissing:
+        break;
+    default:
+        return false;
     }
-    DWORD error = GetLastError();
-    if ((error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) && sameness == DifferentFiles &&
-        IsExistingFile(destination))
-        DeleteFileA(source);
+    DeleteAnyFile(temp);
+    if (!CopyComplete(source, temp, sourceSize))
+        return false;
+    if (!OpRename(temp, destination)) {
+        DeleteAnyFile(temp);
+        return false;
+    }
+    return DeleteAnyFile(source);
 }
 
-void MigrateDataFiles(const char* folder)
+bool MigrateDataFiles(const char* folder, char* dataFolder)
 {
-    char dataFolder[PATH_BUFFER_SIZE];
+    char documents[PATH_BUFFER_SIZE];
     char pattern[PATH_BUFFER_SIZE];
+    char temp[PATH_BUFFER_SIZE];
     dataFolder[0] = 0;
-    if (!GetDataFolder(dataFolder, IDS_DATA_FOLDER))
-        return;
+    DocumentsLookup lookup = LookUpDocumentsFolder(documents);
+    if (lookup == NoLookup)
+        return true;
+    const char* target = 0;
+    if (lookup == LookupFound && MakeDataFolder(documents, dataFolder, IDS_DATA_FOLDER) &&
+        IsExistingFolder(dataFolder))
+        target = dataFolder;
+    // A temporary file left by a stopped run is never a user's file.
+    if (target != 0 && MakePath(temp, sizeof temp, 0, target, MOVE_TEMP_FILE, 0))
+        DeleteAnyFile(temp);
 
-    MoveDataFile(folder, dataFolder, DATABASE_FILE);
-    MoveDataFile(folder, dataFolder, CHANGE_LOG_FILE);
+    bool complete = MoveDataFile(folder, target, DATABASE_FILE);
+    complete = MoveDataFile(folder, target, CHANGE_LOG_FILE) && complete;
 
     if (!MakePath(pattern, sizeof pattern, 0, folder, LIST_FILE_PATTERN, 0))
-        return;
+        return false;
     WIN32_FIND_DATAA entry;
     HANDLE search = FindFirstFileA(pattern, &entry);
     if (search == INVALID_HANDLE_VALUE)
-        return;
+        return complete;
     // Each file is moved while the search is open; the search walks on.
     do {
-        MoveDataFile(folder, dataFolder, entry.cFileName);
+        complete = MoveDataFile(folder, target, entry.cFileName) && complete;
     } while (FindNextFileA(search, &entry));
     FindClose(search);
+    return complete;
 }

@@ -1,5 +1,7 @@
 // Moving the user's data files out of the installation folder into
-// "Tolvane Data" in the user's documents folder.
+// "Tolvane Data" in the user's documents folder, so that a file appears
+// there under its own name only when it is complete, and the source goes
+// only after that.
 #ifndef POST_DATA_MIGRATION_H
 #define POST_DATA_MIGRATION_H
 
@@ -12,7 +14,13 @@ bool GetDocumentsFolder(char* out);
 bool GetDataFolder(char* out, unsigned int id);
 
 // Moves "TLCDDB.DB", "CHG.LOG" and every "*.LST" of `folder` into the data
-// folder, never overwriting a file already there. Reports nothing.
-void MigrateDataFiles(const char* folder);
+// folder, never overwriting a file already there (the data folder's copy
+// wins and the source is deleted). Writes the data folder into the path
+// buffer `dataFolder` (empty when it cannot be named). Returns false when a
+// data file stayed in `folder`: no usable documents or data folder, a copy
+// that failed, a path that does not fit, a file that may be the same as the
+// one in the data folder. Where the system has no documents-folder lookup
+// at all, nothing is moved and the result is true.
+bool MigrateDataFiles(const char* folder, char* dataFolder);
 
 #endif

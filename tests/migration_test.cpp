@@ -39,6 +39,14 @@ protected:
         RemoveTree(data);
         RemoveTree(install);
     }
+    // Runs the migration; true when nothing stayed behind.
+    bool Migrate(const std::string& folder)
+    {
+        char dataFolder[PATH_BUFFER_SIZE];
+        bool complete = MigrateDataFiles(folder.c_str(), dataFolder);
+        EXPECT_EQ(data, std::string(dataFolder));
+        return complete;
+    }
     void Put(const std::string& folder, const std::string& name, const std::string& content = "")
     {
         ASSERT_TRUE(WriteFileBytes(folder + "\\" + name, content.empty() ? "data of " + name : content));
@@ -52,7 +60,7 @@ TEST_F(Migration, DataFolderIsCreatedAndReceivesTheThreeKindsOfFile)
     Put(install, "CHG.LOG");
     Put(install, "DISC1.LST");
     Put(install, "TOLVANE.EXE");
-    MigrateDataFiles(install.c_str());
+    EXPECT_TRUE(Migrate(install));
     EXPECT_TRUE(FolderExists(data));
     for (const char* name : { "TLCDDB.DB", "CHG.LOG", "DISC1.LST" }) {
         EXPECT_EQ(std::string("data of ") + name, ReadFileBytes(data + "\\" + name)) << name;
@@ -68,7 +76,7 @@ TEST_F(Migration, ExistingDataFolderAndItsOtherFilesAreUntouched)
     ASSERT_TRUE(MakeFolder(data));
     Put(data, "NOTES.TXT", "mine");
     Put(install, "CHG.LOG");
-    MigrateDataFiles(install.c_str());
+    EXPECT_TRUE(Migrate(install));
     EXPECT_EQ("mine", ReadFileBytes(data + "\\NOTES.TXT"));
     EXPECT_EQ("data of CHG.LOG", ReadFileBytes(data + "\\CHG.LOG"));
 }
@@ -78,7 +86,7 @@ TEST_F(Migration, ExistingDestinationWinsAndTheSourceIsDeleted)
     ASSERT_TRUE(MakeFolder(data));
     Put(data, "TLCDDB.DB", "the user's database");
     Put(install, "TLCDDB.DB", "the installation's database");
-    MigrateDataFiles(install.c_str());
+    EXPECT_TRUE(Migrate(install));
     EXPECT_EQ("the user's database", ReadFileBytes(data + "\\TLCDDB.DB"));
     EXPECT_FALSE(FileExists(install + "\\TLCDDB.DB"));
 }
@@ -87,7 +95,7 @@ TEST_F(Migration, MissingSourceLeavesTheDestinationAlone)
 {
     ASSERT_TRUE(MakeFolder(data));
     Put(data, "CHG.LOG", "older log");
-    MigrateDataFiles(install.c_str());
+    EXPECT_TRUE(Migrate(install));
     EXPECT_EQ("older log", ReadFileBytes(data + "\\CHG.LOG"));
 }
 
@@ -99,7 +107,7 @@ TEST_F(Migration, EveryListFileMovesButNotFromSubfolders)
     ASSERT_TRUE(MakeFolder(install + "\\Sub"));
     Put(install + "\\Sub", "DEEP.LST");
     ASSERT_TRUE(MakeFolder(install + "\\FOLDER.LST"));
-    MigrateDataFiles(install.c_str());
+    EXPECT_TRUE(Migrate(install));
     for (const char* name : { "A.LST", "b.lst", "Mixed.Lst" }) {
         EXPECT_TRUE(FileExists(data + "\\" + name)) << name;
         EXPECT_FALSE(FileExists(install + "\\" + name)) << name;
@@ -114,7 +122,7 @@ TEST_F(Migration, TrailingSeparatorMakesNoDifference)
 {
     Put(install, "TLCDDB.DB");
     Put(install, "X.LST");
-    MigrateDataFiles((install + "\\").c_str());
+    EXPECT_TRUE(Migrate(install + "\\"));
     EXPECT_TRUE(FileExists(data + "\\TLCDDB.DB"));
     EXPECT_TRUE(FileExists(data + "\\X.LST"));
     EXPECT_FALSE(FileExists(install + "\\TLCDDB.DB"));
@@ -127,10 +135,10 @@ TEST_F(Migration, SourceThatIsTheDestinationIsLeftAlone)
     ASSERT_TRUE(MakeFolder(data));
     Put(data, "TLCDDB.DB", "only copy");
     Put(data, "ONLY.LST", "only list");
-    MigrateDataFiles(data.c_str());
+    EXPECT_TRUE(Migrate(data));
     EXPECT_EQ("only copy", ReadFileBytes(data + "\\TLCDDB.DB"));
     EXPECT_EQ("only list", ReadFileBytes(data + "\\ONLY.LST"));
-    MigrateDataFiles((data + "\\").c_str());
+    EXPECT_TRUE(Migrate(data + "\\"));
     EXPECT_EQ("only copy", ReadFileBytes(data + "\\TLCDDB.DB"));
 }
 
@@ -146,7 +154,7 @@ TEST_F(Migration, DataFolderReachedThroughAnotherDriveKeepsEveryFile)
     ASSERT_FALSE(alias.empty());
     ASSERT_NE(data, alias);
     ASSERT_EQ("only copy of CHG.LOG", ReadFileBytes(alias + "\\CHG.LOG"));
-    MigrateDataFiles(alias.c_str());
+    EXPECT_TRUE(Migrate(alias));
     for (const char* name : { "TLCDDB.DB", "CHG.LOG", "A.LST", "b.lst" })
         EXPECT_EQ(std::string("only copy of ") + name, ReadFileBytes(data + "\\" + name)) << name;
 
@@ -157,7 +165,7 @@ TEST_F(Migration, DataFolderReachedThroughAnotherDriveKeepsEveryFile)
                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                 OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, handle);
-    MigrateDataFiles(alias.c_str());
+    EXPECT_FALSE(Migrate(alias));
     CloseHandle(handle);
     EXPECT_EQ("only copy of CHG.LOG", ReadFileBytes(held));
 }
@@ -171,7 +179,7 @@ TEST_F(Migration, FolderNamedLikeADataFileKeepsTheSource)
         ASSERT_TRUE(MakeFolder(data + "\\" + name));
         Put(install, name);
     }
-    MigrateDataFiles(install.c_str());
+    EXPECT_FALSE(Migrate(install));
     for (const char* name : { "TLCDDB.DB", "CHG.LOG", "DISC.LST" }) {
         EXPECT_EQ(std::string("data of ") + name, ReadFileBytes(install + "\\" + name)) << name;
         EXPECT_TRUE(FolderExists(data + "\\" + name)) << name;
@@ -183,7 +191,7 @@ TEST_F(Migration, CopyThatFailsForAnotherReasonKeepsTheSource)
     // A plain file where the data folder should be: every copy fails.
     Put(documents, "Tolvane Data", "not a folder");
     Put(install, "CHG.LOG");
-    MigrateDataFiles(install.c_str());
+    EXPECT_FALSE(Migrate(install));
     EXPECT_EQ("data of CHG.LOG", ReadFileBytes(install + "\\CHG.LOG"));
     DeleteFileA(data.c_str());
 }
@@ -201,7 +209,7 @@ TEST_F(Migration, PathsThatDoNotFitSkipTheFile)
     ASSERT_NE(INVALID_HANDLE_VALUE, file);
     CloseHandle(file);
     Put(deep, "CHG.LOG");
-    MigrateDataFiles(deep.c_str());
+    EXPECT_FALSE(Migrate(deep));
     EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(wide.c_str()));
     EXPECT_FALSE(FileExists(data + "\\" + longName));
     EXPECT_TRUE(FileExists(data + "\\CHG.LOG"));
@@ -220,7 +228,8 @@ TEST(DocumentsLookup, DoubleByteDocumentsFolder)
 
     char found[PATH_BUFFER_SIZE];
     bool ok = GetDocumentsFolder(found);
-    MigrateDataFiles(install.c_str());
+    char dataFolder[PATH_BUFFER_SIZE];
+    bool complete = MigrateDataFiles(install.c_str(), dataFolder);
     bool moved = ReadFileBytes(docs + "\\Tolvane Data\\CHG.LOG") == "log";
 
     if (saved.exists)
@@ -230,6 +239,8 @@ TEST(DocumentsLookup, DoubleByteDocumentsFolder)
     RemoveTree(install);
     EXPECT_TRUE(ok);
     EXPECT_EQ(docs, found);
+    EXPECT_TRUE(complete);
+    EXPECT_EQ(docs + "\\Tolvane Data", std::string(dataFolder));
     EXPECT_TRUE(moved);
 }
 
@@ -276,24 +287,27 @@ protected:
 
 TEST_F(Fallback, SystemLookupFindsTheDocumentsFolder)
 {
-    EXPECT_EQ("1|" + Documents(), RunProbe());
+    EXPECT_EQ("1|1|" + Documents(), RunProbe());
     EXPECT_TRUE(FileExists(data + "\\CHG.LOG"));
 }
 
+// No lookup at all (Windows 95 without the redistributable): nothing moves
+// and nothing is to be said.
 TEST_F(Fallback, ShfolderWithoutTheFunctionMeansNoMigration)
 {
     ASSERT_TRUE(CopyFileA((TestProgramFolder() + "shfolder_missing.dll").c_str(),
                           (folder + "\\SHFOLDER.DLL").c_str(), FALSE));
-    EXPECT_EQ("0|", RunProbe());
+    EXPECT_EQ("0|1|", RunProbe());
     EXPECT_EQ("log", ReadFileBytes(install + "\\CHG.LOG"));
     EXPECT_FALSE(FolderExists(data));
 }
 
+// A lookup that gives no folder moves nothing, and says that the data stayed.
 TEST_F(Fallback, FunctionThatFailsMeansNoMigration)
 {
     ASSERT_TRUE(CopyFileA((TestProgramFolder() + "shfolder_failing.dll").c_str(),
                           (folder + "\\SHFOLDER.DLL").c_str(), FALSE));
-    EXPECT_EQ("0|", RunProbe());
+    EXPECT_EQ("0|0|", RunProbe());
     EXPECT_EQ("log", ReadFileBytes(install + "\\CHG.LOG"));
     EXPECT_FALSE(FolderExists(data));
     EXPECT_FALSE(FolderExists(folder + "\\Tolvane Data"));

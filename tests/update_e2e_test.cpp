@@ -20,6 +20,7 @@
 #include "install/staged_files.h"
 #include "res/resource.h"
 #include "support/box_watcher.h"
+#include "support/messages.h"
 #include "support/registry_fixture.h"
 #include "support/scratch_files.h"
 #include "support/sjis.h"
@@ -32,14 +33,6 @@ namespace {
 const char RUN_ONCE_KEY[] = "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
 const char VERSION_KEY[] = "Software\\Wine\\AppDefaults\\TLUPDATE.exe";
 
-const std::string CAPTION = Sjis(u8"Tolvane アップデーター");
-const std::string DONE = Sjis(u8"アップデートは正常に終了しました。");
-const std::string NOT_INSTALLED = Sjis(
-    u8"アップデート可能なバージョンがインストールされていません。\n対象バージョンがインストールされていることをご確認下さい。\n\nまた、Tolvaneがパソコンにプリインストールされて\nいた場合、最低一度は、Tolvaneを起動してから\nアップデートをして下さい。");
-const std::string IO_ERROR = Sjis(
-    u8"予期せぬI/Oエラーが発生しました。\nハードディスク容量や起動しているソフトがないことをご確認下さい。");
-const std::string RESTART = Sjis(
-    u8"ソフトを使用するためには、システムを再起動する必要があります。\n今すぐ再起動しても宜しいですか？");
 
 struct Family {
     const char* wineVersion;

@@ -96,7 +96,8 @@ int main()
     double t2 = Now();
     ApplySettingsDefaults();
     double t3 = Now();
-    MigrateDataFiles(folder);
+    char dataFolder[270];
+    MigrateDataFiles(folder, dataFolder);
     double t4 = Now();
     if (!installed) {
         printf("not installed\n");
