@@ -1,6 +1,7 @@
-// Release tool: stages a product build into the updater's folder and checks
-// such a folder. It reads the updater's own staged-file table, so the list of
-// files exists only there.
+// Release tool: stages a product build into the updater's folder, with the
+// list of the staged files' sizes and CRCs, and checks such a folder. It reads
+// the updater's own staged-file table, so which files a release holds is
+// written only there.
 //
 //   release_tool stage <product folder> <output folder> [--compress] [--updater <exe>]
 //   release_tool check <folder>
@@ -22,6 +23,7 @@
 #include <vector>
 #include "file_helpers.h"
 #include "install/staged_files.h"
+#include "release_list.h"
 #include "szdd.h"
 #include "updater_check.h"
 
@@ -170,6 +172,7 @@ int Stage(const std::string& product, const std::string& requestedOutput, bool c
 
     std::set<std::string> shared = SharedTargets();
     std::vector<std::string> errors;
+    std::vector<ListEntry> listed;
     for (unsigned int g = 0; g < STAGED_GROUP_COUNT; ++g) {
         const StagedGroup& group = *AllStagedGroups[g];
         for (unsigned int i = 0; i < group.rowCount; ++i) {
@@ -185,12 +188,21 @@ int Stage(const std::string& product, const std::string& requestedOutput, bool c
                 errors.push_back("cannot read product file " + source);
                 continue;
             }
+            // Listed as the product file's bytes: what the updater installs.
+            ListEntry entry;
+            entry.stagedName = row.stagedName;
+            if (!DescribeContent(data, &entry.file))
+                errors.push_back("product file " + source + " is too large to list");
+            listed.push_back(entry);
             if (compress)
                 data = SzddCompress(data);
             if (!WriteAll(work + "\\" + row.stagedName, data))
                 errors.push_back(std::string("cannot write ") + row.stagedName);
         }
     }
+    std::string list;
+    if (!StagedListImage(listed, &list) || !WriteAll(work + "\\" + STAGED_LIST_FILE, list))
+        errors.push_back(std::string("cannot write the list of staged files ") + STAGED_LIST_FILE);
     std::string updaterData;
     if (updater.empty()) {
         errors.push_back("cannot find the release tool's own folder, where the updater lies");
@@ -218,8 +230,8 @@ int Stage(const std::string& product, const std::string& requestedOutput, bool c
             fprintf(stderr, "error: %s\n", e.c_str());
         return EXIT_FAILED;
     }
-    printf("staged %u files%s and the updater into %s\n", STAGED_FILE_COUNT,
-           compress ? " (compressed)" : "", output.c_str());
+    printf("staged %u files%s, their list %s and the updater into %s\n", STAGED_FILE_COUNT,
+           compress ? " (compressed)" : "", STAGED_LIST_FILE, output.c_str());
     return 0;
 }
 
