@@ -287,6 +287,17 @@ int Check(const std::string& folder)
                 mainStaged = row.stagedName;
         }
 
+    // Staged files are compared with the list only when it is intact; a
+    // missing or damaged list is one problem, not one for every file.
+    std::string list;
+    bool listIntact = false;
+    if (StoredName(folder, STAGED_LIST_FILE).empty())
+        problems.push_back(std::string("missing the list of staged files ") + STAGED_LIST_FILE);
+    else if (!ReadWholeFile(folder + "\\" + STAGED_LIST_FILE, &list))
+        problems.push_back(std::string("cannot read the list of staged files ") + STAGED_LIST_FILE);
+    else if (!(listIntact = IsIntactList(list)))
+        problems.push_back(std::string("the list of staged files ") + STAGED_LIST_FILE + " is damaged");
+
     for (const StagedGroup* group : AllStagedGroups)
         for (unsigned int i = 0; i < group->rowCount; ++i) {
             const StagedFile& row = group->rows[i];
@@ -303,8 +314,16 @@ int Check(const std::string& folder)
                 problems.push_back(std::string("cannot read ") + row.stagedName);
                 continue;
             }
-            if (IsSzdd(data) && !SzddExpand(data, &expanded))
+            bool compressed = IsSzdd(data);
+            if (compressed && !SzddExpand(data, &expanded)) {
                 problems.push_back(std::string("compressed file does not expand: ") + row.stagedName);
+                continue;
+            }
+            std::string problem;
+            if (listIntact)
+                problem = ListedContentProblem(list, row.stagedName, compressed ? expanded : data);
+            if (!problem.empty())
+                problems.push_back(problem);
         }
 
     if (!mainStaged.empty() && !StoredName(folder, mainStaged).empty()) {
@@ -336,8 +355,8 @@ int Check(const std::string& folder)
     for (const std::string& p : problems)
         printf("%s\n", p.c_str());
     if (problems.empty())
-        printf("%s: release folder complete (%u staged files and the updater)\n", folder.c_str(),
-               STAGED_FILE_COUNT);
+        printf("%s: release folder complete (%u staged files, their list and the updater)\n",
+               folder.c_str(), STAGED_FILE_COUNT);
     return problems.empty() ? 0 : EXIT_FAILED;
 }
 
