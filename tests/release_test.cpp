@@ -9,6 +9,7 @@
 #include <functional>
 #include <vector>
 #include "common/app_state.h"
+#include "common/crc32.h"
 #include "install/installer.h"
 #include "install/staged_files.h"
 #include "res/resource.h"
@@ -152,8 +153,11 @@ TEST_F(Release, CheckFindsEachKindOfFault)
     ASSERT_EQ(0u, RunReleaseTool("stage \"" + product + "\" \"" + output + "\" --compress", &said)) << said;
 
     DeleteFileA((output + "\\tl017.tmp").c_str());
+    // A compressed file that expands whole, to another file's bytes.
+    ASSERT_TRUE(CopyFileA((output + "\\tl004.tmp").c_str(), (output + "\\tl003.tmp").c_str(), FALSE));
     EXPECT_NE(0u, RunReleaseTool("check \"" + output + "\"", &said));
     EXPECT_NE(std::string::npos, said.find("missing tl017.tmp")) << said;
+    EXPECT_NE(std::string::npos, said.find("tl003.tmp does not match TLFILES.DAT")) << said;
 
     // A rename that changes only the case keeps the old name, so go through another.
     MoveFileA((output + "\\tl005.tmp").c_str(), (output + "\\renaming").c_str());
@@ -165,12 +169,39 @@ TEST_F(Release, CheckFindsEachKindOfFault)
     EXPECT_NE(std::string::npos, said.find("does not expand: tl009.tmp")) << said;
     EXPECT_NE(std::string::npos, said.find("missing tl017.tmp")) << said;
 
-    // A product whose main executable is still the old version.
+    // The list with one byte altered, with a record renamed under a fresh
+    // CRC of its own, and gone. Files are compared only with an intact list.
+    std::string listPath = output + "\\TLFILES.DAT";
+    std::string list = ReadFileBytes(listPath);
+    ASSERT_NE(std::string::npos, list.find("tl020.tmp"));
+    std::string altered = list;
+    altered[list.find("tl020.tmp") + 16] ^= 1;
+    ASSERT_TRUE(WriteFileBytes(listPath, altered));
+    EXPECT_NE(0u, RunReleaseTool("check \"" + output + "\"", &said));
+    EXPECT_NE(std::string::npos, said.find("the list of staged files TLFILES.DAT is damaged")) << said;
+    EXPECT_EQ(std::string::npos, said.find("does not match")) << said;
+    altered = list;
+    altered.replace(list.find("tl020.tmp"), 9, "tl099.tmp");
+    altered.replace(list.size() - 4, 4, Dword(Crc32Of(altered.data(), static_cast<unsigned int>(list.size() - 4))));
+    ASSERT_TRUE(WriteFileBytes(listPath, altered));
+    EXPECT_NE(0u, RunReleaseTool("check \"" + output + "\"", &said));
+    EXPECT_NE(std::string::npos, said.find("tl020.tmp is not listed in TLFILES.DAT")) << said;
+    EXPECT_EQ(std::string::npos, said.find("damaged")) << said;
+    ASSERT_TRUE(DeleteFileA(listPath.c_str()));
+    EXPECT_NE(0u, RunReleaseTool("check \"" + output + "\"", &said));
+    EXPECT_NE(std::string::npos, said.find("missing the list of staged files TLFILES.DAT")) << said;
+
+    // A product whose main executable is still the old version, and a plain
+    // staged file with one byte altered: same size, another CRC.
     RemoveTree(output);
     ASSERT_TRUE(WriteMainExecutable(product + "\\TOLVANE.EXE", "041104b0", "3, 1, 2, 0", 0));
     ASSERT_EQ(0u, RunReleaseTool("stage \"" + product + "\" \"" + output + "\"", &said)) << said;
+    std::string plain = ReadFileBytes(output + "\\tl020.tmp");
+    plain[plain.size() / 2] ^= 1;
+    ASSERT_TRUE(WriteFileBytes(output + "\\tl020.tmp", plain));
     EXPECT_NE(0u, RunReleaseTool("check \"" + output + "\"", &said));
     EXPECT_NE(std::string::npos, said.find("has version \"3, 1, 2, 0\"")) << said;
+    EXPECT_NE(std::string::npos, said.find("tl020.tmp does not match TLFILES.DAT")) << said;
 }
 
 TEST_F(Release, StagingErrorsLeaveNothingThatLooksComplete)

@@ -1,6 +1,7 @@
-// Release tool: stages a product build into the updater's folder and checks
-// such a folder. It reads the updater's own staged-file table, so the list of
-// files exists only there.
+// Release tool: stages a product build into the updater's folder, with the
+// list of the staged files' sizes and CRCs, and checks such a folder. It reads
+// the updater's own staged-file table, so which files a release holds is
+// written only there.
 //
 //   release_tool stage <product folder> <output folder> [--compress] [--updater <exe>]
 //   release_tool check <folder>
@@ -22,6 +23,7 @@
 #include <vector>
 #include "file_helpers.h"
 #include "install/staged_files.h"
+#include "release_list.h"
 #include "szdd.h"
 #include "updater_check.h"
 
@@ -170,6 +172,7 @@ int Stage(const std::string& product, const std::string& requestedOutput, bool c
 
     std::set<std::string> shared = SharedTargets();
     std::vector<std::string> errors;
+    std::vector<ListEntry> listed;
     for (unsigned int g = 0; g < STAGED_GROUP_COUNT; ++g) {
         const StagedGroup& group = *AllStagedGroups[g];
         for (unsigned int i = 0; i < group.rowCount; ++i) {
@@ -185,12 +188,21 @@ int Stage(const std::string& product, const std::string& requestedOutput, bool c
                 errors.push_back("cannot read product file " + source);
                 continue;
             }
+            // Listed as the product file's bytes: what the updater installs.
+            ListEntry entry;
+            entry.stagedName = row.stagedName;
+            if (!DescribeContent(data, &entry.file))
+                errors.push_back("product file " + source + " is too large to list");
+            listed.push_back(entry);
             if (compress)
                 data = SzddCompress(data);
             if (!WriteAll(work + "\\" + row.stagedName, data))
                 errors.push_back(std::string("cannot write ") + row.stagedName);
         }
     }
+    std::string list;
+    if (!StagedListImage(listed, &list) || !WriteAll(work + "\\" + STAGED_LIST_FILE, list))
+        errors.push_back(std::string("cannot write the list of staged files ") + STAGED_LIST_FILE);
     std::string updaterData;
     if (updater.empty()) {
         errors.push_back("cannot find the release tool's own folder, where the updater lies");
@@ -218,8 +230,8 @@ int Stage(const std::string& product, const std::string& requestedOutput, bool c
             fprintf(stderr, "error: %s\n", e.c_str());
         return EXIT_FAILED;
     }
-    printf("staged %u files%s and the updater into %s\n", STAGED_FILE_COUNT,
-           compress ? " (compressed)" : "", output.c_str());
+    printf("staged %u files%s, their list %s and the updater into %s\n", STAGED_FILE_COUNT,
+           compress ? " (compressed)" : "", STAGED_LIST_FILE, output.c_str());
     return 0;
 }
 
@@ -275,6 +287,17 @@ int Check(const std::string& folder)
                 mainStaged = row.stagedName;
         }
 
+    // Staged files are compared with the list only when it is intact; a
+    // missing or damaged list is one problem, not one for every file.
+    std::string list;
+    bool listIntact = false;
+    if (StoredName(folder, STAGED_LIST_FILE).empty())
+        problems.push_back(std::string("missing the list of staged files ") + STAGED_LIST_FILE);
+    else if (!ReadWholeFile(folder + "\\" + STAGED_LIST_FILE, &list))
+        problems.push_back(std::string("cannot read the list of staged files ") + STAGED_LIST_FILE);
+    else if (!(listIntact = IsIntactList(list)))
+        problems.push_back(std::string("the list of staged files ") + STAGED_LIST_FILE + " is damaged");
+
     for (const StagedGroup* group : AllStagedGroups)
         for (unsigned int i = 0; i < group->rowCount; ++i) {
             const StagedFile& row = group->rows[i];
@@ -291,8 +314,16 @@ int Check(const std::string& folder)
                 problems.push_back(std::string("cannot read ") + row.stagedName);
                 continue;
             }
-            if (IsSzdd(data) && !SzddExpand(data, &expanded))
+            bool compressed = IsSzdd(data);
+            if (compressed && !SzddExpand(data, &expanded)) {
                 problems.push_back(std::string("compressed file does not expand: ") + row.stagedName);
+                continue;
+            }
+            std::string problem;
+            if (listIntact)
+                problem = ListedContentProblem(list, row.stagedName, compressed ? expanded : data);
+            if (!problem.empty())
+                problems.push_back(problem);
         }
 
     if (!mainStaged.empty() && !StoredName(folder, mainStaged).empty()) {
@@ -324,8 +355,8 @@ int Check(const std::string& folder)
     for (const std::string& p : problems)
         printf("%s\n", p.c_str());
     if (problems.empty())
-        printf("%s: release folder complete (%u staged files and the updater)\n", folder.c_str(),
-               STAGED_FILE_COUNT);
+        printf("%s: release folder complete (%u staged files, their list and the updater)\n",
+               folder.c_str(), STAGED_FILE_COUNT);
     return problems.empty() ? 0 : EXIT_FAILED;
 }
 
