@@ -91,6 +91,37 @@ TEST_F(Migration, ExistingDestinationWinsAndTheSourceIsDeleted)
     EXPECT_FALSE(FileExists(install + "\\TLCDDB.DB"));
 }
 
+// A run stopped during a copy leaves part of it under the temporary name;
+// that part is never taken for the user's file. The next run copies the
+// whole file again, and only then deletes the source.
+TEST_F(Migration, PartialCopyOfAStoppedRunIsReplacedByAWholeOne)
+{
+    std::string database(200000, 'd');
+    Put(install, "TLCDDB.DB", database);
+    ASSERT_TRUE(MakeFolder(data));
+    Put(data, "TLMOVE.TMP", database.substr(0, 26000));
+    SetFileAttributesA((data + "\\TLMOVE.TMP").c_str(), FILE_ATTRIBUTE_READONLY);
+    EXPECT_TRUE(Migrate(install));
+    EXPECT_TRUE(ReadFileBytes(data + "\\TLCDDB.DB") == database);
+    EXPECT_FALSE(FileExists(install + "\\TLCDDB.DB"));
+    EXPECT_EQ("TLCDDB.DB", ListFolder(data));
+}
+
+// A list file copied off a CD is read-only: it moves like any other, once,
+// and its copy keeps the attribute.
+TEST_F(Migration, ReadOnlyListFileMovesOnce)
+{
+    Put(install, "CD.LST", "list off a CD");
+    ASSERT_TRUE(SetFileAttributesA((install + "\\CD.LST").c_str(), FILE_ATTRIBUTE_READONLY));
+    EXPECT_TRUE(Migrate(install));
+    EXPECT_FALSE(FileExists(install + "\\CD.LST"));
+    EXPECT_EQ("list off a CD", ReadFileBytes(data + "\\CD.LST"));
+    EXPECT_NE(0u, GetFileAttributesA((data + "\\CD.LST").c_str()) & FILE_ATTRIBUTE_READONLY);
+    EXPECT_TRUE(Migrate(install));
+    EXPECT_EQ("CD.LST", ListFolder(data));
+    SetFileAttributesA((data + "\\CD.LST").c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
 TEST_F(Migration, MissingSourceLeavesTheDestinationAlone)
 {
     ASSERT_TRUE(MakeFolder(data));

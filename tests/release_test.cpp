@@ -12,6 +12,7 @@
 #include "common/crc32.h"
 #include "install/installer.h"
 #include "install/staged_files.h"
+#include "install/staged_list.h"
 #include "res/resource.h"
 #include "shell/main_dialog.h"
 #include "support/box_watcher.h"
@@ -110,6 +111,7 @@ TEST_F(Release, StagedFolderInstallsToTheProductFilesPlainAndCompressed)
         EXPECT_EQ(*mode != 0, compressed);
         for (const auto& staged : sources)
             ASSERT_TRUE(CopyFileA((output + "\\" + staged.first).c_str(), (own + staged.first).c_str(), FALSE));
+        ASSERT_TRUE(CopyFileA((output + "\\" + STAGED_LIST_FILE).c_str(), (own + STAGED_LIST_FILE).c_str(), FALSE));
 
         struct Family { DWORD id, major; };
         for (Family family : { Family{ 1, 4 }, Family{ 2, 4 }, Family{ 2, 5 } }) {
@@ -140,8 +142,7 @@ TEST_F(Release, StagedFolderInstallsToTheProductFilesPlainAndCompressed)
                 }
             RemoveTree(install);
         }
-        for (const auto& staged : sources)
-            DeleteFileA((own + staged.first).c_str());
+        RemoveStagedFiles(own.substr(0, own.size() - 1));
     }
     DestroyWindow(dialog);
     OsVersion = saved;

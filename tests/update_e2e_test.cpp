@@ -14,7 +14,10 @@
 #include <windows.h>
 #include <commctrl.h>
 #include <gtest/gtest.h>
+#include <algorithm>
+#include <functional>
 #include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 #include "install/staged_files.h"
@@ -32,6 +35,7 @@ namespace {
 
 const char RUN_ONCE_KEY[] = "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
 const char VERSION_KEY[] = "Software\\Wine\\AppDefaults\\TLUPDATE.exe";
+const char SHELL_FOLDERS_KEY[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
 
 
 struct Family {
@@ -41,6 +45,8 @@ struct Family {
     size_t files;
     const char* driverFolder;
 };
+
+const char* const DATA_FILES[] = { "TLCDDB.DB", "CHG.LOG", "DISC.LST", "music.lst" };
 
 const Family WIN95 = { "win95", 1, 4, 38, "IOSUBSYS" };
 const Family WIN98 = { "win98", 1, 4, 38, "IOSUBSYS" };
@@ -100,6 +106,11 @@ protected:
     {
         if (token != nullptr)
             CloseHandle(token);
+        if (redirected)
+            WriteRawValue(HKEY_CURRENT_USER, SHELL_FOLDERS_KEY, "Personal", savedDocuments.type,
+                          savedDocuments.data.data(), static_cast<DWORD>(savedDocuments.data.size()));
+        if (!smallDisk.empty())
+            UnmountSmallDisk(smallDisk);
         CleanMachine();
         DeleteKeyTree(HKEY_CURRENT_USER, VERSION_KEY);
         RemoveTree(root);
@@ -127,7 +138,10 @@ protected:
             RegCloseKey(key);
         }
         RemoveTree(data);
-        for (const char* target : { "IOSUBSYS\\TVCDIO.VXD", "Drivers\\TVCDFLT.SYS", "Drivers\\TVPKT.SYS" })
+        RemoveTree(system + "\\TLSTAGE");
+        for (const char* target : { "IOSUBSYS\\TVCDIO.VXD", "Drivers\\TVCDFLT.SYS", "Drivers\\TVPKT.SYS",
+                                    "IOSUBSYS\\TL032.old", "Drivers\\tl036.old", "Drivers\\tl037.old",
+                                    "Drivers\\tl038.old" })
             DeleteFileA((system + "\\" + target).c_str());
     }
 
@@ -140,7 +154,7 @@ protected:
             WriteFileBytes(install + "\\" + AppGroup.rows[i].targetName,
                            std::string("3.12 ") + AppGroup.rows[i].targetName);
         ASSERT_TRUE(WriteMainExecutable(install + "\\TOLVANE.EXE", "041104b0", version, size));
-        for (const char* name : { "TLCDDB.DB", "CHG.LOG", "DISC.LST", "music.lst" })
+        for (const char* name : DATA_FILES)
             WriteFileBytes(install + "\\" + name, std::string("user data ") + name);
         if (registered)
             RegisterInstallFolder(install);
@@ -226,23 +240,71 @@ protected:
         return watcher.Boxes();
     }
 
-    void ExpectUpdated(const Family& family)
+    // What is not as a complete update leaves it: a target without the
+    // release's bytes, a copy of the updater's own left behind (a staged
+    // copy, an old target set aside, the work folder, a temporary file of
+    // the copy step or of the data move), or a data file that is not in the
+    // data folder exactly once and whole. Empty when the update is complete.
+    std::vector<std::string> UpdateProblems(const Family& family)
     {
+        std::vector<std::string> problems;
+        auto expect = [&problems](bool holds, const std::string& what) {
+            if (!holds)
+                problems.push_back(what);
+        };
         InstallPlan plan = GroupsForPlatform(
             OSVERSIONINFOA{ sizeof(OSVERSIONINFOA), family.major, 0, 0, family.platformId, {} });
         std::vector<PlannedRow> rows = RowsOf(plan);
-        EXPECT_EQ(family.files, rows.size());
+        expect(family.files == rows.size(), "plan size");
         for (const PlannedRow& planned : rows) {
             std::string root = planned.group->root == InstallFolder ? install : system;
             std::string target = root + "\\" + planned.row->targetName;
-            std::string expected = ReadFileBytes(release + "\\" + planned.row->stagedName);
-            EXPECT_TRUE(ReadFileBytes(target) == expected) << target;
-            EXPECT_FALSE(FileExists(root + "\\" + planned.row->stagedName)) << planned.row->stagedName;
+            expect(ReadFileBytes(target) == ReadFileBytes(release + "\\" + planned.row->stagedName),
+                   target + " is not the release's");
+            expect(!FileExists(root + "\\" + planned.row->stagedName), planned.row->stagedName + std::string(" left"));
         }
-        std::string driverFolder = system + "\\" + family.driverFolder;
-        EXPECT_TRUE(FileExists(driverFolder + (family.platformId == 1 ? "\\TVCDIO.VXD" : "\\TVPKT.SYS")));
-        EXPECT_EQ(family.platformId == 1, FileExists(install + "\\TVCDR9X.DLL"));
-        EXPECT_EQ(family.major < 5 && family.platformId != 1, FileExists(system + "\\Drivers\\TVCDFLT.SYS"));
+        expect(family.platformId == 1 || !FileExists(install + "\\TVCDR9X.DLL"), "a Windows 95 family file");
+        expect(family.major < 5 || family.platformId == 1 || !FileExists(system + "\\Drivers\\TVCDFLT.SYS"),
+               "an NT 4.0 driver");
+        for (const std::string& where : { install, system + "\\IOSUBSYS", system + "\\Drivers", data }) {
+            std::string names = " " + ListFolder(where) + " ";
+            bool ours = where == install || where == data;  // the system's folders hold others' files
+            for (const char* part : { ".old ", " ver", " VER", " TLMOVE.TMP " })
+                expect((!ours && part[0] != '.') || names.find(part) == std::string::npos,
+                       where + " holds" + names);
+        }
+        expect(!FolderExists(system + "\\TLSTAGE"), "the work folder is left");
+        for (const char* name : DATA_FILES) {
+            expect(ReadFileBytes(data + "\\" + name) == std::string("user data ") + name,
+                   std::string(name) + " is not whole in the data folder");
+            expect(!FileExists(install + "\\" + name), std::string(name) + " is left in the installation");
+        }
+        return problems;
+    }
+
+    void ExpectUpdated(const Family& family)
+    {
+        for (const std::string& problem : UpdateProblems(family))
+            ADD_FAILURE() << problem;
+    }
+
+    // Every data file is still in the installation folder, whole, and no
+    // part of one is in the data folder under its name.
+    void ExpectDataStayedWhole()
+    {
+        for (const char* name : DATA_FILES) {
+            EXPECT_EQ(std::string("user data ") + name, ReadFileBytes(install + "\\" + name)) << name;
+            EXPECT_FALSE(FileExists(data + "\\" + name)) << name;
+        }
+    }
+
+    // Points the user's documents folder at `folder` until the test ends.
+    void RedirectDocuments(const std::string& folder)
+    {
+        savedDocuments = ReadValue(HKEY_CURRENT_USER, SHELL_FOLDERS_KEY, "Personal");
+        redirected = true;
+        WriteStringValue(HKEY_CURRENT_USER, SHELL_FOLDERS_KEY, "Personal", folder);
+        data = folder + "\\Tolvane Data";
     }
 
     void ExpectNothingWritten()
@@ -261,7 +323,9 @@ protected:
         EXPECT_EQ(icon, box.icon) << BoxIconName(box.icon);
     }
 
-    std::string root, install, release, marker, system, data, oldMain;
+    std::string root, install, release, marker, system, data, oldMain, smallDisk;
+    RegValue savedDocuments;
+    bool redirected = false;
     UpdaterProcess updater;
     HANDLE token = nullptr;
     BoxMoment moment;
@@ -466,5 +530,306 @@ TEST_F(Update, EnterRunsStartAndEscAsksLikeExit)
     ASSERT_EQ(1u, question.size());
     EXPECT_EQ(RESTART, question[0].text);
 }
+
+// A virus scanner holds the main executable open, allowing even its
+// deletion: the old one is set aside and replaced, and once the scanner lets
+// go nothing of it is left beside the new one.
+TEST_F(Update, MainExecutableHeldWithDeleteSharingIsReplaced)
+{
+    Machine(WINXP);
+    Release();
+    Launch();
+    HANDLE scanner = CreateFileA((install + "\\TOLVANE.EXE").c_str(), GENERIC_READ,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                 OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, scanner);
+    std::vector<SeenBox> boxes = Start();
+    CloseHandle(scanner);
+    ASSERT_EQ(1u, boxes.size());
+    ExpectBox(boxes[0], DONE, BoxIcon::Information);
+    ExpectUpdated(WINXP);
+}
+
+// A replacement of the main executable stopped between its renames leaves
+// no TOLVANE.EXE: the next run takes the updater's own copy of it (the new
+// one under its staged name, or the old one set aside) as the installation
+// and finishes the update.
+TEST_F(Update, StoppedSwapOfTheMainExecutableIsFinished)
+{
+    Machine(NT40);
+    Release();
+    Launch();
+    const std::string main = install + "\\TOLVANE.EXE", staged = install + "\\tl002.tmp",
+                      aside = install + "\\tl002.old", fresh = release + "\\tl002.tmp";
+    const std::vector<std::function<bool()>> stops = {
+        [&] { return MoveFileA(main.c_str(), aside.c_str()) && CopyFileA(fresh.c_str(), staged.c_str(), FALSE); },
+        [&] { return DeleteFileA(main.c_str()) && CopyFileA(fresh.c_str(), staged.c_str(), FALSE); },
+        [&] { return MoveFileA(main.c_str(), aside.c_str()) != FALSE; },
+    };
+    for (size_t i = 0; i < stops.size(); ++i) {
+        SCOPED_TRACE(i);
+        ASSERT_TRUE(stops[i]());
+        ASSERT_FALSE(FileExists(main));
+        std::vector<SeenBox> boxes = Start();
+        ASSERT_EQ(1u, boxes.size());
+        ExpectBox(boxes[0], DONE, BoxIcon::Information);
+        ExpectUpdated(NT40);
+    }
+}
+
+// Data files that cannot move stay whole in the installation folder; the
+// update itself finished, and the box says where the files are and where
+// they were to go: first with the documents folder gone (the system then
+// names none), then with a plain file where the data folder belongs.
+TEST_F(Update, DataThatCannotMoveIsToldAndStaysWhole)
+{
+    Machine(WINXP);
+    Release();
+    std::string documents = root + "\\documents";
+    RedirectDocuments(documents);
+    Launch();
+    std::vector<SeenBox> boxes = Start();
+    ASSERT_EQ(1u, boxes.size());
+    ExpectBox(boxes[0], DataStayed(install, NO_DATA_FOLDER), BoxIcon::Warning);
+    ExpectDataStayedWhole();
+    EXPECT_EQ(100, Bar());
+
+    ASSERT_TRUE(MakeFolder(documents));
+    ASSERT_TRUE(WriteFileBytes(data, "a file, not a folder"));
+    boxes = Start();
+    ASSERT_EQ(1u, boxes.size());
+    ExpectBox(boxes[0], DataStayed(install, data), BoxIcon::Warning);
+    ExpectDataStayedWhole();
+    DeleteFileA(data.c_str());
+    std::vector<SeenBox> question = Exit(IDNO);
+    ASSERT_EQ(1u, question.size());
+    EXPECT_EQ(RESTART, question[0].text);
+}
+
+// The documents disk fills up during the move, twice: no data file ever
+// appears there in part, the database stays whole where it was, and each
+// run says so; what fits moves whole.
+TEST_F(Update, FullDocumentsDiskKeepsEverySourceWhole)
+{
+    Machine(WINXP);
+    Release();
+    std::string disk = root + "\\small-disk";
+    ASSERT_TRUE(MakeFolder(disk));
+    if (!MountSmallDisk(disk, 100))
+        GTEST_SKIP() << "a small disk could not be mounted here (tmpfs needs root on Linux)";
+    smallDisk = disk;
+    RedirectDocuments(disk);
+    std::string database(150 * 1024, 'D'), log(60 * 1024, 'L');
+    database.replace(0, 10, "database: ");
+    ASSERT_TRUE(WriteFileBytes(install + "\\TLCDDB.DB", database));
+    ASSERT_TRUE(WriteFileBytes(install + "\\CHG.LOG", log));
+    Launch();
+    for (int run = 1; run <= 2; ++run) {
+        SCOPED_TRACE(run);
+        std::vector<SeenBox> boxes = Start();
+        ASSERT_EQ(1u, boxes.size());
+        ExpectBox(boxes[0], DataStayed(install, data), BoxIcon::Warning);
+        EXPECT_TRUE(ReadFileBytes(install + "\\TLCDDB.DB") == database);
+        EXPECT_FALSE(FileExists(data + "\\TLCDDB.DB"));
+        EXPECT_TRUE(ReadFileBytes(data + "\\CHG.LOG") == log);
+        EXPECT_FALSE(FileExists(install + "\\CHG.LOG"));
+        EXPECT_EQ("user data music.lst", ReadFileBytes(data + "\\music.lst"));
+        EXPECT_FALSE(FileExists(data + "\\TLMOVE.TMP"));
+    }
+    EXPECT_EQ(1u, Exit(IDNO).size());
+}
+
+// A database of 120 MB takes long enough to copy that the user may end the
+// updater in the middle of it (it does not respond meanwhile). The next run
+// finishes the move with the database whole.
+TEST_F(Update, LargeDatabaseSurvivesAnEndedMove)
+{
+    Machine(WINXP);
+    Release();
+    std::string database(120u << 20, '\0');
+    for (size_t i = 0; i < database.size(); i += 4096)
+        database[i] = static_cast<char>(i >> 12);
+    ASSERT_TRUE(WriteFileBytes(install + "\\TLCDDB.DB", database));
+    Launch();
+    PressButton(updater.dialog, IDOK);
+    // Ended as soon as the copy in the data folder has begun.
+    std::string partial = data + "\\TLMOVE.TMP";
+    DWORD begun = GetTickCount();
+    while (!FileExists(partial) && !FileExists(data + "\\TLCDDB.DB") && GetTickCount() - begun < 60000)
+        Sleep(1);
+    TerminateProcess(updater.process, 1);
+    ASSERT_NE(STILL_ACTIVE, updater.WaitForExit(10000));
+    EXPECT_TRUE(ReadFileBytes(install + "\\TLCDDB.DB") == database || ReadFileBytes(data + "\\TLCDDB.DB") == database)
+        << "no whole copy of the database after the end";
+    EXPECT_FALSE(FileExists(data + "\\TLCDDB.DB") && ReadFileBytes(data + "\\TLCDDB.DB") != database);
+
+    UpdaterProcess second;
+    ASSERT_TRUE(second.Start(release + "\\TLUPDATE.exe"));
+    BoxWatcher watcher(second.threadId, { IDOK, IDNO });
+    PressButton(second.dialog, IDOK);
+    ASSERT_TRUE(watcher.WaitForBoxes(1, 120000));
+    EXPECT_EQ(DONE, watcher.Boxes()[0].text);
+    EXPECT_TRUE(ReadFileBytes(data + "\\TLCDDB.DB") == database);
+    EXPECT_FALSE(FileExists(install + "\\TLCDDB.DB"));
+    EXPECT_FALSE(FileExists(partial));
+    PressButton(second.dialog, IDCANCEL);
+    EXPECT_EQ(0u, second.WaitForExit(15000));
+}
+
+// Stop points: the test build of the updater (TLSTOPS.exe) ends itself just
+// before its k-th file operation, as a kill or a power cut would, leaving a
+// copy in progress half written. The shipped updater, run once more, must
+// then finish the update: every target the release's, no copy of the
+// updater's own left anywhere, every data file once and whole.
+//
+// By default a spread of stop points runs, the first and the last among
+// them; with TOLVANE_STOP_POINTS=all every one does (tools/stop-points.sh).
+class StopPoints : public Update, public ::testing::WithParamInterface<Family> {
+protected:
+    // A fresh installed 3.12, as Machine() makes it.
+    void FreshMachine(const Family& family)
+    {
+        CleanMachine();
+        RemoveTree(install);
+        MakeFolder(install);
+        Machine(family);
+    }
+
+    // Runs the stop-point build from the release folder and presses Start.
+    // Stop point 0 never stops: the run completes and its box is answered.
+    // Returns false when it did not end by itself within a minute.
+    bool RunStopped(const Family& family, unsigned int stopAt, const std::string& log)
+    {
+        std::string variant = release + "\\TLSTOPS.exe";
+        if (!CopyFileA((TestProgramFolder() + "..\\TLSTOPS.exe").c_str(), variant.c_str(), FALSE))
+            return false;
+        WriteStringValue(HKEY_CURRENT_USER, "Software\\Wine\\AppDefaults\\TLSTOPS.exe", "Version",
+                         family.wineVersion);
+        SetEnvironmentVariableA("TOLVANE_STOP_AT", std::to_string(stopAt).c_str());
+        SetEnvironmentVariableA("TOLVANE_OP_LOG", log.c_str());
+        UpdaterProcess stopped;
+        bool started = stopped.Start(variant);
+        SetEnvironmentVariableA("TOLVANE_STOP_AT", nullptr);
+        SetEnvironmentVariableA("TOLVANE_OP_LOG", nullptr);
+        if (!started)
+            return false;
+        BoxWatcher watcher(stopped.threadId, { IDOK, IDNO });
+        PressButton(stopped.dialog, IDOK);
+        if (stopAt == 0 && watcher.WaitForBoxes(1, 60000))
+            PressButton(stopped.dialog, IDCANCEL);
+        return stopped.WaitForExit(60000) != STILL_ACTIVE;
+    }
+
+    // The shipped updater, run once more: its boxes (the outcome, then the
+    // restart question at Exit), answered with OK and No.
+    std::vector<SeenBox> RunShipped()
+    {
+        UpdaterProcess shipped;
+        if (!shipped.Start(release + "\\TLUPDATE.exe"))
+            return {};
+        BoxWatcher watcher(shipped.threadId, { IDOK, IDNO });
+        PressButton(shipped.dialog, IDOK);
+        watcher.WaitForBoxes(1, 60000);
+        WaitFor([&] { return IsWindowEnabled(GetDlgItem(shipped.dialog, IDCANCEL)) != FALSE; }, 10000);
+        PressButton(shipped.dialog, IDCANCEL);
+        shipped.WaitForExit(15000);
+        return watcher.Boxes();
+    }
+
+    // The operations of a complete run, one line each: "<n> <operation> <path>|<path>".
+    static std::vector<std::string> LogLines(const std::string& log)
+    {
+        std::vector<std::string> lines;
+        std::istringstream in(ReadFileBytes(log));
+        for (std::string line; std::getline(in, line);)
+            if (!line.empty() && line.back() == '\r')
+                line.pop_back(), lines.push_back(line);
+        return lines;
+    }
+
+    // Every rename that gives a file its lasting name (a target's, or a data
+    // file's) renames a copy that was flushed after it was last written.
+    static std::vector<std::string> RenamesBeforeTheirFlush(const std::vector<std::string>& lines)
+    {
+        std::map<std::string, bool> flushed;
+        std::vector<std::string> faults;
+        for (const std::string& line : lines) {
+            std::istringstream fields(line);
+            std::string number, operation, paths;
+            fields >> number >> operation;
+            std::getline(fields >> std::ws, paths);
+            std::string first = paths.substr(0, paths.find('|')), second = paths.substr(paths.find('|') + 1);
+            if (operation == "copy-step" || operation == "copy")
+                flushed[second] = false;
+            else if (operation == "flush")
+                flushed[first] = true;
+            else if (operation == "rename" && second.size() > 4 && second.substr(second.size() - 4) != ".old" &&
+                     !flushed[first])
+                faults.push_back(line);
+        }
+        return faults;
+    }
+
+    // The stop points to run out of 1..count.
+    static std::vector<unsigned int> Points(unsigned int count)
+    {
+        std::vector<unsigned int> points;
+        char all[8] = "";
+        GetEnvironmentVariableA("TOLVANE_STOP_POINTS", all, sizeof all);
+        unsigned int spread = std::string(all) == "all" ? count : std::min(24u, count);
+        for (unsigned int i = 0; i < spread; ++i)
+            points.push_back(spread == 1 ? 1 : 1 + i * (count - 1) / (spread - 1));
+        return points;
+    }
+};
+
+TEST_P(StopPoints, EveryStopIsFinishedByTheNextRun)
+{
+    const Family& family = GetParam();
+    Release();
+    std::string log = root + "\\operations.log";
+
+    // A complete run of the stop-point build counts the operations, and its
+    // log shows the order of flushes and renames.
+    FreshMachine(family);
+    ASSERT_TRUE(RunStopped(family, 0, log));
+    ASSERT_TRUE(UpdateProblems(family).empty()) << "the stop-point build does not update";
+    std::vector<std::string> lines = LogLines(log);
+    ASSERT_GT(lines.size(), family.files * 3);
+    EXPECT_EQ(std::vector<std::string>(), RenamesBeforeTheirFlush(lines));
+
+    std::vector<unsigned int> points = Points(static_cast<unsigned int>(lines.size()));
+    std::vector<std::string> unfinished;
+    for (unsigned int k : points) {
+        FreshMachine(family);
+        DeleteFileA(log.c_str());
+        std::string why;
+        if (!RunStopped(family, k, log)) {
+            why = "did not stop";
+        } else {
+            std::vector<SeenBox> boxes = RunShipped();
+            std::vector<std::string> problems = UpdateProblems(family);
+            if (boxes.size() != 2 || boxes[0].text != DONE || boxes[1].text != RESTART)
+                why = boxes.empty() ? "no box" : std::to_string(boxes.size()) + " boxes, the first: " + boxes[0].text;
+            else if (!problems.empty())
+                why = problems[0];
+        }
+        if (!why.empty()) {
+            std::vector<std::string> stoppedAt = LogLines(log);
+            unfinished.push_back("stop point " + std::to_string(k) + " (" +
+                                 (stoppedAt.empty() ? std::string("?") : stoppedAt.back()) + "): " + why);
+        }
+    }
+    printf("stop points: %zu of %zu finished (%s, %zu operations in a complete run)\n",
+           points.size() - unfinished.size(), points.size(), family.wineVersion, lines.size());
+    for (const std::string& line : unfinished)
+        printf("  unfinished: %s\n", line.c_str());
+    EXPECT_TRUE(unfinished.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Plans, StopPoints, ::testing::Values(WINXP, WIN98),
+                         [](const ::testing::TestParamInfo<Family>& info) {
+                             return std::string(info.param.wineVersion);
+                         });
 
 }  // namespace

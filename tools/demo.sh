@@ -54,6 +54,7 @@ driver() { on_desktop "$(winpath "$build/tools/demo_driver.exe")" "$@"; }
 
 say "== Staging the sample 3.13 release with the release tool"
 bash tools/make-sample-release.sh --build "$build" "$demo/release" | tail -1
+say "release check: $(run "$build/tools/release_tool.exe" check "$(winpath "$demo/release")" | tr -d '\r' | tail -1)"
 product="$demo/release.product"
 updater_folder="$demo/release"
 if [ -z "$flag" ]; then
@@ -129,8 +130,13 @@ case "$platform" in
     *) driver_file="drivers/TVPKT.SYS"; source="$product/Nt5Driver/Drivers/TVPKT.SYS" ;;
 esac
 if cmp -s "$system/$driver_file" "$source"; then say "driver placed: system32\\${driver_file//\//\\}"; else say "driver NOT placed: $driver_file"; fi
-left=$(cd "$install" && ls | grep -ci '^tl0[0-9][0-9]\.tmp$' || true)
-say "staged copies left in the installation folder: $left"
+left=$(cd "$install" && ls | grep -ciE '^tl0[0-9][0-9]\.(tmp|old)$|^ver[0-9a-f]{1,4}\.tmp$' || true)
+say "staged, set-aside or temporary copies left in the installation folder: $left"
+if grep -q "正常に終了" "$report" 2>/dev/null; then
+    say "staged files verified: the updater checked each staged copy against the release's TLFILES.DAT (size and CRC-32) before it replaced its target, and finished with the success message"
+else
+    say "staged files: the run did not finish with the success message (see the messages above)"
+fi
 say "settings written (HKCU\\Software\\Morvex\\Tolvane):"
 run reg query 'HKCU\Software\Morvex\Tolvane' | tr -d '\r' | iconv -f cp932 -t utf-8 | grep REG_ | sed 's/^ */  /'
 data="$TOLVANE_WINE_ROOT/home/Tolvane Data"

@@ -17,6 +17,8 @@ inline const std::string RESTART = Sjis(
 inline const std::string DAMAGED = Sjis(
     u8"アップデート用のファイルが壊れています。\nお手数ですが、アップデーターをもう一度入手してから実行して下さい。");
 
+inline const std::string NO_DATA_FOLDER = Sjis(u8"（マイ ドキュメントが見つかりません）");
+
 // The warning that data files stayed behind, naming both folders.
 inline std::string DataStayed(const std::string& folder, const std::string& dataFolder)
 {

@@ -210,3 +210,21 @@ bool UnmapDrive(const std::string& drive)
     std::string link = DriveLink(drive);
     return !link.empty() && RunUnix("Z:\\bin\\rm -f \"" + link + "\"", Gone, drive + "\\");
 }
+
+// A file put into a folder before a disk is mounted over it hides while the
+// disk is mounted: its going and coming back tell that mount and unmount ran.
+static const char HIDDEN_MARKER[] = "\\not-mounted";
+
+bool MountSmallDisk(const std::string& folder, unsigned int kilobytes)
+{
+    std::string unix = UnixPathOf(folder), marker = folder + HIDDEN_MARKER;
+    return !unix.empty() && WriteFileBytes(marker, "x") &&
+           RunUnix("Z:\\bin\\mount -t tmpfs -o size=" + std::to_string(kilobytes) + "k tmpfs \"" + unix + "\"",
+                   Gone, marker);
+}
+
+bool UnmountSmallDisk(const std::string& folder)
+{
+    std::string unix = UnixPathOf(folder);
+    return !unix.empty() && RunUnix("Z:\\bin\\umount \"" + unix + "\"", Exists, folder + HIDDEN_MARKER);
+}

@@ -36,5 +36,10 @@ bool RemoveFolderLink(const std::string& link);
 // `folder`, as SUBST does on Windows; UnmapDrive removes it again.
 bool MapDrive(const std::string& drive, const std::string& folder);
 bool UnmapDrive(const std::string& drive);
+// Wine on Linux as root only: mounts a memory disk of `kilobytes` over the
+// existing `folder`, so that writes there run out of space. False when the
+// mount was refused; UnmountSmallDisk takes it away again.
+bool MountSmallDisk(const std::string& folder, unsigned int kilobytes);
+bool UnmountSmallDisk(const std::string& folder);
 
 #endif
