@@ -15,6 +15,7 @@
 #include "shell/main_dialog.h"
 #include "support/box_watcher.h"
 #include "support/scratch_files.h"
+#include "support/sjis.h"
 #include "support/staged_release.h"
 #include "support/updater_process.h"
 #include "support/version_fixture.h"
@@ -257,18 +258,28 @@ TEST_F(Release, CheckAcceptsOnlyTheShippedUpdater)
 }
 
 // Folders the tool did not make are never emptied; a trailing separator on
-// the output folder is the same folder; the exit code tells what happened.
+// the output folder is the same folder, also after a double-byte character
+// whose trail byte is '\' (as in 表, ソ and 能); the exit code tells what
+// happened.
 TEST_F(Release, OutputFoldersAndExitCodes)
 {
     std::string said;
-    ASSERT_EQ(0u, RunReleaseTool("stage \"" + product + "\" \"" + output + "\\\\\"", &said)) << said;
-    EXPECT_TRUE(FileExists(output + "\\tl001.tmp"));
-    EXPECT_FALSE(FolderExists(output + ".partial"));
-    EXPECT_FALSE(FileExists(output + "\\release_tool.partial"));
-    EXPECT_FALSE(FolderExists(output + "\\.partial"));
+    for (const char* name : { "out", u8"発表", u8"ソ", u8"機能" })
+        for (const char* separator : { "", "\\\\" }) {
+            std::string folder = root + "\\" + Sjis(name);
+            SCOPED_TRACE(std::string(name) + separator);
+            ASSERT_EQ(0u, RunReleaseTool("stage \"" + product + "\" \"" + folder + separator + "\"", &said))
+                << said;
+            EXPECT_NE(std::string::npos, said.find(" into " + folder + "\r\n")) << said;
+            EXPECT_TRUE(FileExists(folder + "\\tl001.tmp"));
+            EXPECT_FALSE(FileExists(folder + "\\release_tool.partial"));
+            EXPECT_EQ(0u, RunReleaseTool("check \"" + folder + separator + "\"", &said)) << said;
+            EXPECT_NE(std::string::npos, said.find("release folder complete")) << said;
+            RemoveTree(folder);
+            EXPECT_EQ("product", ListFolder(root)) << "a folder other than the one asked for";
+        }
 
     // A working folder that someone else made stays as it was.
-    RemoveTree(output);
     ASSERT_TRUE(MakeFolder(output + ".partial"));
     ASSERT_TRUE(WriteFileBytes(output + ".partial\\NOTES.TXT", "someone's notes"));
     EXPECT_EQ(1u, RunReleaseTool("stage \"" + product + "\" \"" + output + "\"", &said));
