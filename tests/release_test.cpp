@@ -299,10 +299,16 @@ TEST_F(Release, OutputFoldersAndExitCodes)
     ASSERT_TRUE(MakeFolderLink(link, elsewhere));
     DWORD code = RunReleaseTool("stage \"" + product + "\" \"" + output + "\"", &said);
     EXPECT_EQ("not the tool's", ReadFileBytes(elsewhere + "\\KEEP.TXT"));
-    if (code != 0) {
+    if (code == 0) {
+        EXPECT_FALSE(FolderExists(link));
+        EXPECT_FALSE(FolderExists(output + "\\link")) << "the link was moved into the release";
+        EXPECT_TRUE(FileExists(output + "\\TLUPDATE.exe"));
+    } else {
+        EXPECT_EQ(1u, code);
         EXPECT_NE(std::string::npos, said.find("cannot clear")) << said;
+        EXPECT_FALSE(FolderExists(output));
+        ASSERT_TRUE(RemoveFolderLink(link));
     }
-    ASSERT_TRUE(RemoveFolderLink(link));
     link.clear();
     RemoveTree(output);
     RemoveTree(output + ".partial");
