@@ -1,11 +1,10 @@
-// MakePath and SplitPath over ANSI strings, one character at a time.
+// EndsWithSeparator, MakePath and SplitPath over ANSI strings, one character at a time.
 #include "common/path_helpers.h"
 #include "common/lead_bytes.h"
 #include "common/text.h"
 
-// Whether the last character of a non-empty string is '\' or '/'. Scans
-// forward so that a trail byte equal to '\' is never taken for a separator.
-static bool EndsWithSeparator(const char* text)
+// Scans forward so that a trail byte equal to '\' is never taken for a separator.
+bool EndsWithSeparator(const char* text)
 {
     const char* last = 0;
     for (const char* p = text; *p != 0; p = NextChar(p))

@@ -11,6 +11,10 @@ const unsigned int PATH_DRIVE_SIZE = 3;   // "C:" and terminator
 const unsigned int PATH_PART_SIZE = 256;  // 255 bytes and terminator
 const unsigned int PATH_PART_MAX = 255;
 
+// Whether the last character of `text` (not its last byte, which may be the
+// trail byte of a double-byte character) is '\' or '/'. False when empty.
+bool EndsWithSeparator(const char* text);
+
 // Joins drive, directory, name and extension into `out` (capacity `outSize`).
 // Any part may be null or empty. A directory that does not end in '\' or '/'
 // (judged by its last character, not its last byte) gets a '\'. An extension

@@ -192,18 +192,18 @@ TEST(PercentOf, EdgeValues)
     EXPECT_EQ(100u, PercentOf(0xFFFFFFFFu, 0xFFFFFFFFu));
 }
 
+#if defined(__i386__)
 // Double precision whatever the x87 is set to: the 32-bit test programs'
 // C runtime sets 64-bit precision, under which these come out otherwise,
 // rounded to a double at the end or not (100, 60, 50; 59, 29, 14); the
-// updater itself starts at Windows' 53 bits. The caller's setting is left as
-// it was. (The x86_64 build computes in SSE doubles and has no such setting.)
+// updater itself starts at Windows' 53 bits. PercentOf leaves the caller's
+// setting as it was. (The x86_64 build computes in SSE doubles and has no
+// such setting, so the test is built only for i686.)
 TEST(PercentOf, DoublePrecisionWhateverTheFpuPrecision)
 {
-#if defined(__i386__)
-    unsigned short extended = 0x037F, before = 0, after = 0;
+    unsigned short found = 0, extended = 0x037F, after = 0;
+    __asm__ __volatile__("fnstcw %0" : "=m"(found));
     __asm__ __volatile__("fldcw %0" : : "m"(extended));
-    __asm__ __volatile__("fnstcw %0" : "=m"(before));
-#endif
     EXPECT_EQ(99u, PercentOf(97, 97));
     EXPECT_EQ(59u, PercentOf(195, 117));
     EXPECT_EQ(49u, PercentOf(194, 97));
@@ -211,11 +211,11 @@ TEST(PercentOf, DoublePrecisionWhateverTheFpuPrecision)
     EXPECT_EQ(30u, PercentOf(70, 21));
     EXPECT_EQ(15u, PercentOf(140, 21));
     EXPECT_EQ(100u, PercentOf(0xFFFFFFFFu, 0xFFFFFFFFu));
-#if defined(__i386__)
     __asm__ __volatile__("fnstcw %0" : "=m"(after));
-    EXPECT_EQ(before, after);
-#endif
+    __asm__ __volatile__("fldcw %0" : : "m"(found));
+    EXPECT_EQ(extended, after);
 }
+#endif
 
 TEST(LoadResString, AlternatesBetweenTwoBuffers)
 {

@@ -17,6 +17,7 @@
 #include "shell/main_dialog.h"
 #include "support/box_watcher.h"
 #include "support/scratch_files.h"
+#include "support/sjis.h"
 #include "support/staged_release.h"
 #include "support/updater_process.h"
 #include "support/version_fixture.h"
@@ -289,18 +290,28 @@ TEST_F(Release, CheckAcceptsOnlyTheShippedUpdater)
 }
 
 // Folders the tool did not make are never emptied; a trailing separator on
-// the output folder is the same folder; the exit code tells what happened.
+// the output folder is the same folder, also after a double-byte character
+// whose trail byte is '\' (as in 表, ソ and 能); the exit code tells what
+// happened.
 TEST_F(Release, OutputFoldersAndExitCodes)
 {
     std::string said;
-    ASSERT_EQ(0u, RunReleaseTool("stage \"" + product + "\" \"" + output + "\\\\\"", &said)) << said;
-    EXPECT_TRUE(FileExists(output + "\\tl001.tmp"));
-    EXPECT_FALSE(FolderExists(output + ".partial"));
-    EXPECT_FALSE(FileExists(output + "\\release_tool.partial"));
-    EXPECT_FALSE(FolderExists(output + "\\.partial"));
+    for (const char* name : { "out", u8"発表", u8"ソ", u8"機能" })
+        for (const char* separator : { "", "\\\\" }) {
+            std::string folder = root + "\\" + Sjis(name);
+            SCOPED_TRACE(std::string(name) + separator);
+            ASSERT_EQ(0u, RunReleaseTool("stage \"" + product + "\" \"" + folder + separator + "\"", &said))
+                << said;
+            EXPECT_NE(std::string::npos, said.find(" into " + folder + "\r\n")) << said;
+            EXPECT_TRUE(FileExists(folder + "\\tl001.tmp"));
+            EXPECT_FALSE(FileExists(folder + "\\release_tool.partial"));
+            EXPECT_EQ(0u, RunReleaseTool("check \"" + folder + separator + "\"", &said)) << said;
+            EXPECT_NE(std::string::npos, said.find("release folder complete")) << said;
+            RemoveTree(folder);
+            EXPECT_EQ("product", ListFolder(root)) << "a folder other than the one asked for";
+        }
 
     // A working folder that someone else made stays as it was.
-    RemoveTree(output);
     ASSERT_TRUE(MakeFolder(output + ".partial"));
     ASSERT_TRUE(WriteFileBytes(output + ".partial\\NOTES.TXT", "someone's notes"));
     EXPECT_EQ(1u, RunReleaseTool("stage \"" + product + "\" \"" + output + "\"", &said));
@@ -320,10 +331,16 @@ TEST_F(Release, OutputFoldersAndExitCodes)
     ASSERT_TRUE(MakeFolderLink(link, elsewhere));
     DWORD code = RunReleaseTool("stage \"" + product + "\" \"" + output + "\"", &said);
     EXPECT_EQ("not the tool's", ReadFileBytes(elsewhere + "\\KEEP.TXT"));
-    if (code != 0) {
+    if (code == 0) {
+        EXPECT_FALSE(FolderExists(link));
+        EXPECT_FALSE(FolderExists(output + "\\link")) << "the link was moved into the release";
+        EXPECT_TRUE(FileExists(output + "\\TLUPDATE.exe"));
+    } else {
+        EXPECT_EQ(1u, code);
         EXPECT_NE(std::string::npos, said.find("cannot clear")) << said;
+        EXPECT_FALSE(FolderExists(output));
+        ASSERT_TRUE(RemoveFolderLink(link));
     }
-    ASSERT_TRUE(RemoveFolderLink(link));
     link.clear();
     RemoveTree(output);
     RemoveTree(output + ".partial");

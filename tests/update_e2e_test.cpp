@@ -461,7 +461,8 @@ TEST_F(Update, StoppedUpdateIsFinishedByTheNextRun)
 }
 
 // Running the updater over a complete 3.13 repairs it: a damaged program
-// file is replaced again, the user's settings are kept.
+// file is replaced again, the user's settings are kept, and "EnableEncode"
+// is reset to 0 as on every run.
 TEST_F(Update, SecondRunOverACompleteUpdateRepairsIt)
 {
     Machine(WIN2K);
@@ -470,11 +471,13 @@ TEST_F(Update, SecondRunOverACompleteUpdateRepairsIt)
     ASSERT_EQ(1u, Start().size());
     WriteFileBytes(install + "\\TVAUDIO.DLL", "damaged");
     WriteDwordValue(HKEY_CURRENT_USER, SETTINGS_KEY, "Port", 8080);
+    WriteDwordValue(HKEY_CURRENT_USER, SETTINGS_KEY, "EnableEncode", 1);
     std::vector<SeenBox> second = Start();
     ASSERT_EQ(1u, second.size());
     ExpectBox(second[0], DONE, BoxIcon::Information);
     ExpectUpdated(WIN2K);
     EXPECT_EQ(DwordBytes(8080), ReadValue(HKEY_CURRENT_USER, SETTINGS_KEY, "Port").data);
+    EXPECT_EQ(DwordBytes(0), ReadValue(HKEY_CURRENT_USER, SETTINGS_KEY, "EnableEncode").data);
     std::vector<SeenBox> question = Exit(IDNO);
     ASSERT_EQ(1u, question.size());
     EXPECT_EQ(RESTART, question[0].text);

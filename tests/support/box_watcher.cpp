@@ -1,6 +1,7 @@
-// Message-box watching. The icon is read from the box's icon control: by
-// handle when the box belongs to this process, otherwise by comparing the
-// pixels on screen with the system icons drawn here.
+// Message-box watching, the modal deadline and pixel captures. A box's icon
+// is read from its icon control: by handle when the box belongs to this
+// process, otherwise by comparing the pixels on screen with the system icons
+// drawn here.
 #include "support/box_watcher.h"
 
 #include <algorithm>

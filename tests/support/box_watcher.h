@@ -1,6 +1,7 @@
-// Finds message boxes on one thread (of this or another process), records
-// what they say and answers them, from a background thread, so that no test
-// waits on a box nobody answers.
+// Watching the windows of a test: finds message boxes on one thread (of this
+// or another process), records what they say and answers them from a
+// background thread, so that no test waits on a box nobody answers; ends a
+// thread's modal windows at a deadline; captures window pixels, also as BMP.
 #ifndef TESTS_SUPPORT_BOX_WATCHER_H
 #define TESTS_SUPPORT_BOX_WATCHER_H
 

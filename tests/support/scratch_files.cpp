@@ -1,4 +1,6 @@
-// Scratch folders and file contents for the tests, through the ANSI calls.
+// Scratch folders and file contents for the tests, through the ANSI calls;
+// under Wine, a second path to a file and folder links, through Wine's own
+// path call and the Unix ln and rm.
 #include <windows.h>
 #include "support/scratch_files.h"
 #include "tools/release/file_helpers.h"
@@ -46,25 +48,10 @@ bool WriteFileBytes(const std::string& path, const std::string& bytes)
     return ok && written == bytes.size();
 }
 
-// Paths of MAX_PATH bytes or more, which the ANSI calls refuse, are read
-// through the wide call with the "\\?\" prefix.
-static bool ReadLongPath(const std::string& path, std::string* bytes)
-{
-    std::wstring wide = L"\\\\?\\";
-    for (char c : path)
-        wide.push_back(static_cast<unsigned char>(c));
-    HANDLE file = CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    bool read = ReadOpenFile(file, bytes);
-    CloseHandle(file);
-    return read;
-}
-
 std::string ReadFileBytes(const std::string& path, bool* ok)
 {
     std::string bytes;
-    bool read = path.size() >= MAX_PATH ? ReadLongPath(path, &bytes) : ReadWholeFile(path, &bytes);
+    bool read = ReadWholeFile(path, &bytes);
     if (ok)
         *ok = read;
     return read ? bytes : std::string();

@@ -10,8 +10,7 @@ std::string MakeScratchFolder(const std::string& name);
 std::string TestProgramFolder();
 
 bool WriteFileBytes(const std::string& path, const std::string& bytes);
-// Contents of a file; `ok` false when it cannot be read. An ASCII path of
-// MAX_PATH bytes or more is read through the wide call.
+// Contents of a file; `ok` false when it cannot be read.
 std::string ReadFileBytes(const std::string& path, bool* ok = nullptr);
 bool FileExists(const std::string& path);
 bool FolderExists(const std::string& path);

@@ -1,4 +1,5 @@
-// Staged test files, derived from the updater's own table.
+// Staged files and product trees derived from the updater's own table, and
+// runs of the release tool.
 #include <windows.h>
 #include "common/crc32.h"
 #include "install/staged_list.h"
@@ -78,11 +79,6 @@ std::string ReleaseToolFolder()
     return TestProgramFolder() + "..\\tools\\";
 }
 
-std::string ReleaseToolPath()
-{
-    return ReleaseToolFolder() + "release_tool.exe";
-}
-
 DWORD RunReleaseTool(const std::string& arguments, std::string* output)
 {
     std::string log = TestProgramFolder() + "release_tool.log";
@@ -95,7 +91,7 @@ DWORD RunReleaseTool(const std::string& arguments, std::string* output)
     startup.hStdOutput = file;
     startup.hStdError = file;
     PROCESS_INFORMATION info = {};
-    std::string command = "\"" + ReleaseToolPath() + "\" " + arguments;
+    std::string command = "\"" + ReleaseToolFolder() + "release_tool.exe\" " + arguments;
     DWORD code = 999;
     if (CreateProcessA(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr,
                        &startup, &info)) {

@@ -1,5 +1,6 @@
-// Staged files for tests: every row of the staged-file table written with
-// contents of its own into a folder, and checks of what got installed.
+// Releases for tests: every row of the staged-file table written with
+// contents of its own into a folder, the rows an installation plans, product
+// trees for the release tool, and runs of that tool.
 #ifndef TESTS_SUPPORT_STAGED_RELEASE_H
 #define TESTS_SUPPORT_STAGED_RELEASE_H
 
@@ -29,9 +30,8 @@ std::vector<PlannedRow> RowsOf(const InstallPlan& plan);
 
 std::string SystemFolderPath();
 
-// The release tool of this build, and its folder (where the shipped updater
-// that it stages by default lies).
-std::string ReleaseToolPath();
+// Folder of this build's release tool, where the shipped updater that it
+// stages by default lies.
 std::string ReleaseToolFolder();
 // Runs the release tool with `arguments`; its exit code (999 when it did not
 // run or end within a minute), with what it printed in `output`.

@@ -10,7 +10,10 @@
 //       MoveFileA of the copy onto it; no lookup, progress bar or settings
 #include <windows.h>
 #include <string>
+#include "common/app_state.h"
+#include "common/res_strings.h"
 #include "install/staged_files.h"
+#include "res/resource.h"
 
 namespace {
 
@@ -58,8 +61,8 @@ INT_PTR CALLBACK BaselineProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
         return TRUE;
     if (message == WM_COMMAND && LOWORD(wParam) == IDOK) {
         bool ok = InstallAll();
-        MessageBoxW(dialog, ok ? L"アップデートは正常に終了しました。" : L"failed", L"Tolvane アップデーター",
-                    MB_OK | MB_ICONINFORMATION);
+        const char* caption = LoadResString(IDS_CAPTION);
+        MessageBoxA(dialog, ok ? LoadResString(IDS_DONE) : "failed", caption, MB_OK | MB_ICONINFORMATION);
         return TRUE;
     }
     if (message == WM_COMMAND && LOWORD(wParam) == IDCANCEL) {
@@ -77,6 +80,7 @@ int main(int argc, char** argv)
         return 2;
     UseVerInstall = std::string(argv[1]) == "verinstall";
     InstallationFolder = argv[2];
+    AppInstance = GetModuleHandleA(nullptr);
     DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(100), nullptr, BaselineProc, 0);
     return 0;
 }

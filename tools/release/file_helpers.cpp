@@ -2,6 +2,18 @@
 #include <windows.h>
 #include "file_helpers.h"
 
+// Reads an open file from where it stands to its end into `out` (appended);
+// false when a read fails.
+static bool ReadOpenFile(HANDLE file, std::string* out)
+{
+    char chunk[65536];
+    DWORD got = 0;
+    BOOL ok;
+    while ((ok = ReadFile(file, chunk, sizeof chunk, &got, nullptr)) && got > 0)
+        out->append(chunk, got);
+    return ok != FALSE;
+}
+
 bool ReadWholeFile(const std::string& path, std::string* out)
 {
     HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
@@ -12,16 +24,6 @@ bool ReadWholeFile(const std::string& path, std::string* out)
     bool read = ReadOpenFile(file, out);
     CloseHandle(file);
     return read;
-}
-
-bool ReadOpenFile(HANDLE file, std::string* out)
-{
-    char chunk[65536];
-    DWORD got = 0;
-    BOOL ok;
-    while ((ok = ReadFile(file, chunk, sizeof chunk, &got, nullptr)) && got > 0)
-        out->append(chunk, got);
-    return ok != FALSE;
 }
 
 std::vector<char> VersionBlock(const std::string& path)

@@ -10,10 +10,6 @@
 // Reads a whole file into `out`; false when it cannot be opened or read.
 bool ReadWholeFile(const std::string& path, std::string* out);
 
-// Reads an open file from where it stands to its end into `out` (appended);
-// false when a read fails.
-bool ReadOpenFile(HANDLE file, std::string* out);
-
 // The file's version-information block, as the version functions return
 // it for VerQueryValueA; empty when the file has none.
 std::vector<char> VersionBlock(const std::string& path);

@@ -21,6 +21,8 @@
 #include <set>
 #include <string>
 #include <vector>
+#include "common/lead_bytes_init.h"
+#include "common/path_helpers.h"
 #include "file_helpers.h"
 #include "install/staged_files.h"
 #include "release_list.h"
@@ -126,10 +128,11 @@ std::string SourceOf(const std::string& product, unsigned int group, const Stage
 }
 
 // The output folder without trailing separators, so that "<output>.partial"
-// lies beside it ("C:\\" and the like are left as they are).
+// lies beside it ("C:\\" and the like are left as they are). A separator is
+// judged by the last character, since a trail byte can equal '\'.
 std::string TrimSeparators(std::string path)
 {
-    while (path.size() > 3 && (path.back() == '\\' || path.back() == '/'))
+    while (path.size() > 3 && EndsWithSeparator(path.c_str()))
         path.pop_back();
     return path;
 }
@@ -388,6 +391,8 @@ int Usage()
 
 int main(int argc, char** argv)
 {
+    // Paths arrive in the ANSI code page and are walked with its lead-byte table.
+    InitLeadBytes();
     if (argc == 2 && (std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h")) {
         fputs(USAGE, stdout);
         return 0;

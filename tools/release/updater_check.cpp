@@ -19,7 +19,7 @@ const char16_t RELEASE_CAPTION[] = u"Tolvane アップデーター Ver 3.13";
 
 // Little-endian reads that fail instead of reading past the image.
 struct Image {
-    const std::string& bytes;
+    std::string bytes;
     bool Has(size_t offset, size_t count) const
     {
         return offset <= bytes.size() && count <= bytes.size() - offset;
@@ -232,7 +232,7 @@ std::vector<std::string> UpdaterProblems(const std::string& path, const std::str
         problems.push_back(Format("has OS version %u.%u, not 4.0", pe.osMajor, pe.osMinor));
     std::u16string caption;
     if (!DialogCaption(image, pe, &caption))
-        problems.push_back("has no dialog 102 with a caption");
+        problems.push_back("has no dialog " + std::to_string(IDD_UPDATER) + " with a caption");
     else if (caption != RELEASE_CAPTION)
         problems.push_back("has the dialog caption \"" + Utf8(caption) + "\", not \"" +
                            Utf8(RELEASE_CAPTION) + "\"");
