@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Builds the path, text and percentage helpers natively for Linux with
-# AddressSanitizer and UndefinedBehaviorSanitizer as libFuzzer targets and
-# runs each for a fixed number of inputs from a fixed seed.
+# Builds the path, text and percentage helpers and the reader of the list of
+# staged files natively for Linux with AddressSanitizer and
+# UndefinedBehaviorSanitizer as libFuzzer targets and runs each for a fixed
+# number of inputs from a fixed seed.
 #   tools/fuzz.sh            a short run (part of tools/test.sh)
 #   tools/fuzz.sh --long     a million inputs each
 # Regression inputs in tests/fuzz/regressions run first, every time.
@@ -11,12 +12,12 @@ runs=20000
 [ "${1:-}" = "--long" ] && runs=1000000
 out="$root/build/fuzz"
 mkdir -p "$out"
-pure="$root/common/text.cpp $root/common/lead_bytes.cpp $root/common/path_helpers.cpp $root/common/percent.cpp"
+pure="$root/common/text.cpp $root/common/lead_bytes.cpp $root/common/path_helpers.cpp $root/common/percent.cpp $root/common/crc32.cpp $root/install/staged_list.cpp"
 flags="-std=c++17 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all -I$root"
 cxx=$(command -v clang++-14 || command -v clang++)
 passed=0
 failed=0
-for target in fuzz_paths fuzz_text fuzz_percent; do
+for target in fuzz_paths fuzz_text fuzz_percent fuzz_list; do
     "$cxx" $flags -o "$out/$target" "$root/tests/fuzz/$target.cpp" $pure
     corpus="$out/$target.corpus"
     mkdir -p "$corpus"
