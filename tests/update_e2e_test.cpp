@@ -316,6 +316,25 @@ protected:
         EXPECT_TRUE(FileExists(install + "\\TLCDDB.DB"));
     }
 
+    // Presses Exit, which must ask to restart; answers No.
+    void ExitAfterARestartQuestion()
+    {
+        std::vector<SeenBox> question = Exit(IDNO);
+        ASSERT_EQ(1u, question.size());
+        EXPECT_EQ(RESTART, question[0].text);
+    }
+
+    // Presses Start and expects exactly one box, with this text and icon.
+    SeenBox StartExpecting(const std::string& text, BoxIcon icon)
+    {
+        std::vector<SeenBox> boxes = Start();
+        EXPECT_EQ(1u, boxes.size());
+        if (boxes.empty())
+            return SeenBox();
+        ExpectBox(boxes[0], text, icon);
+        return boxes[0];
+    }
+
     static void ExpectBox(const SeenBox& box, const std::string& text, BoxIcon icon)
     {
         EXPECT_EQ(CAPTION, box.caption);
@@ -339,10 +358,7 @@ TEST_P(CompleteUpdate, ReplacesEverythingThenNoEndsWithoutRestart)
     Machine(family);
     Release();
     Launch();
-    std::vector<SeenBox> boxes = Start();
-    ASSERT_EQ(1u, boxes.size());
-    ExpectBox(boxes[0], DONE, BoxIcon::Information);
-    EXPECT_TRUE(boxes[0].hasOk);
+    EXPECT_TRUE(StartExpecting(DONE, BoxIcon::Information).hasOk);
     EXPECT_FALSE(moment.startEnabled);
     EXPECT_FALSE(moment.exitEnabled);
     EXPECT_TRUE(moment.settingsWritten);
@@ -389,9 +405,7 @@ TEST_F(Update, NoRegistrationShowsNotInstalledAndWritesNothing)
     Machine(WINXP, "3, 1, 2, 0", 4345856, false);
     Release();
     Launch();
-    std::vector<SeenBox> boxes = Start();
-    ASSERT_EQ(1u, boxes.size());
-    ExpectBox(boxes[0], NOT_INSTALLED, BoxIcon::Information);
+    StartExpecting(NOT_INSTALLED, BoxIcon::Information);
     ExpectNothingWritten();
     EXPECT_EQ(0, Bar());
     EXPECT_TRUE(Exit(IDNO).empty());
@@ -402,9 +416,7 @@ TEST_F(Update, VersionNotInTheTableShowsNotInstalled)
     Machine(WIN98, "1, 8, 1, 0", 0);
     Release();
     Launch();
-    std::vector<SeenBox> boxes = Start();
-    ASSERT_EQ(1u, boxes.size());
-    ExpectBox(boxes[0], NOT_INSTALLED, BoxIcon::Information);
+    StartExpecting(NOT_INSTALLED, BoxIcon::Information);
     ExpectNothingWritten();
     EXPECT_TRUE(Exit(IDNO).empty());
 }
@@ -414,9 +426,7 @@ TEST_F(Update, FifthStagedFileMissingStopsWithOneIoError)
     Machine(WINXP);
     Release("tl005.tmp");
     Launch();
-    std::vector<SeenBox> boxes = Start();
-    ASSERT_EQ(1u, boxes.size());
-    ExpectBox(boxes[0], IO_ERROR, BoxIcon::Error);
+    StartExpecting(IO_ERROR, BoxIcon::Error);
     EXPECT_EQ(11, Bar());
     EXPECT_TRUE(ButtonsEnabled());
     EXPECT_EQ(std::string("3.12 TVAUDIO.DLL"), ReadFileBytes(install + "\\TVAUDIO.DLL"));
@@ -437,10 +447,8 @@ TEST_F(Update, StoppedUpdateIsFinishedByTheNextRun)
     std::string held = install + "\\TOLVANE.INI";  // row 3, after TOLVANE.EXE
     HANDLE handle = CreateFileA(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, handle);
-    std::vector<SeenBox> first = Start();
+    StartExpecting(IO_ERROR, BoxIcon::Error);
     CloseHandle(handle);
-    ASSERT_EQ(1u, first.size());
-    ExpectBox(first[0], IO_ERROR, BoxIcon::Error);
     EXPECT_EQ(5, Bar());
     EXPECT_TRUE(ReadFileBytes(install + "\\TOLVANE.EXE") == ReadFileBytes(release + "\\tl002.tmp"));
     EXPECT_EQ("3.12 TOLVANE.INI", ReadFileBytes(held));
@@ -448,16 +456,12 @@ TEST_F(Update, StoppedUpdateIsFinishedByTheNextRun)
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, "Software\\Morvex"));
     EXPECT_FALSE(FolderExists(data));
 
-    std::vector<SeenBox> second = Start();
-    ASSERT_EQ(1u, second.size());
-    ExpectBox(second[0], DONE, BoxIcon::Information);
+    StartExpecting(DONE, BoxIcon::Information);
     EXPECT_TRUE(moment.settingsWritten);
     EXPECT_TRUE(moment.dataMoved);
     EXPECT_EQ(100, Bar());
     ExpectUpdated(NT40);
-    std::vector<SeenBox> question = Exit(IDNO);
-    ASSERT_EQ(1u, question.size());
-    EXPECT_EQ(RESTART, question[0].text);
+    ExitAfterARestartQuestion();
 }
 
 // Running the updater over a complete 3.13 repairs it: a damaged program
@@ -472,15 +476,11 @@ TEST_F(Update, SecondRunOverACompleteUpdateRepairsIt)
     WriteFileBytes(install + "\\TVAUDIO.DLL", "damaged");
     WriteDwordValue(HKEY_CURRENT_USER, SETTINGS_KEY, "Port", 8080);
     WriteDwordValue(HKEY_CURRENT_USER, SETTINGS_KEY, "EnableEncode", 1);
-    std::vector<SeenBox> second = Start();
-    ASSERT_EQ(1u, second.size());
-    ExpectBox(second[0], DONE, BoxIcon::Information);
+    StartExpecting(DONE, BoxIcon::Information);
     ExpectUpdated(WIN2K);
     EXPECT_EQ(DwordBytes(8080), ReadValue(HKEY_CURRENT_USER, SETTINGS_KEY, "Port").data);
     EXPECT_EQ(DwordBytes(0), ReadValue(HKEY_CURRENT_USER, SETTINGS_KEY, "EnableEncode").data);
-    std::vector<SeenBox> question = Exit(IDNO);
-    ASSERT_EQ(1u, question.size());
-    EXPECT_EQ(RESTART, question[0].text);
+    ExitAfterARestartQuestion();
 }
 
 // With no usable registered folder (no "Path", an empty one, one that starts
@@ -505,9 +505,7 @@ TEST_F(Update, EmptyRegisteredFolderIsNotInstalledWhateverLiesNearby)
         if (i > 0)
             WriteRawValue(HKEY_LOCAL_MACHINE, APP_PATHS_KEY, "Path", REG_SZ, values[i - 1].data(),
                           static_cast<DWORD>(values[i - 1].size() + 1));
-        std::vector<SeenBox> boxes = Start();
-        ASSERT_EQ(1u, boxes.size());
-        ExpectBox(boxes[0], NOT_INSTALLED, BoxIcon::Information);
+        StartExpecting(NOT_INSTALLED, BoxIcon::Information);
     }
     ExpectNothingWritten();
     EXPECT_EQ(besideBefore, ListFolder(release));
@@ -546,10 +544,8 @@ TEST_F(Update, MainExecutableHeldWithDeleteSharingIsReplaced)
                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                  OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, scanner);
-    std::vector<SeenBox> boxes = Start();
+    StartExpecting(DONE, BoxIcon::Information);
     CloseHandle(scanner);
-    ASSERT_EQ(1u, boxes.size());
-    ExpectBox(boxes[0], DONE, BoxIcon::Information);
     ExpectUpdated(WINXP);
 }
 
@@ -573,9 +569,7 @@ TEST_F(Update, StoppedSwapOfTheMainExecutableIsFinished)
         SCOPED_TRACE(i);
         ASSERT_TRUE(stops[i]());
         ASSERT_FALSE(FileExists(main));
-        std::vector<SeenBox> boxes = Start();
-        ASSERT_EQ(1u, boxes.size());
-        ExpectBox(boxes[0], DONE, BoxIcon::Information);
+        StartExpecting(DONE, BoxIcon::Information);
         ExpectUpdated(NT40);
     }
 }
@@ -591,22 +585,16 @@ TEST_F(Update, DataThatCannotMoveIsToldAndStaysWhole)
     std::string documents = root + "\\documents";
     RedirectDocuments(documents);
     Launch();
-    std::vector<SeenBox> boxes = Start();
-    ASSERT_EQ(1u, boxes.size());
-    ExpectBox(boxes[0], DataStayed(install, NO_DATA_FOLDER), BoxIcon::Warning);
+    StartExpecting(DataStayed(install, NO_DATA_FOLDER), BoxIcon::Warning);
     ExpectDataStayedWhole();
     EXPECT_EQ(100, Bar());
 
     ASSERT_TRUE(MakeFolder(documents));
     ASSERT_TRUE(WriteFileBytes(data, "a file, not a folder"));
-    boxes = Start();
-    ASSERT_EQ(1u, boxes.size());
-    ExpectBox(boxes[0], DataStayed(install, data), BoxIcon::Warning);
+    StartExpecting(DataStayed(install, data), BoxIcon::Warning);
     ExpectDataStayedWhole();
     DeleteFileA(data.c_str());
-    std::vector<SeenBox> question = Exit(IDNO);
-    ASSERT_EQ(1u, question.size());
-    EXPECT_EQ(RESTART, question[0].text);
+    ExitAfterARestartQuestion();
 }
 
 // The documents disk fills up during the move, twice: no data file ever
@@ -629,9 +617,7 @@ TEST_F(Update, FullDocumentsDiskKeepsEverySourceWhole)
     Launch();
     for (int run = 1; run <= 2; ++run) {
         SCOPED_TRACE(run);
-        std::vector<SeenBox> boxes = Start();
-        ASSERT_EQ(1u, boxes.size());
-        ExpectBox(boxes[0], DataStayed(install, data), BoxIcon::Warning);
+        StartExpecting(DataStayed(install, data), BoxIcon::Warning);
         EXPECT_TRUE(ReadFileBytes(install + "\\TLCDDB.DB") == database);
         EXPECT_FALSE(FileExists(data + "\\TLCDDB.DB"));
         EXPECT_TRUE(ReadFileBytes(data + "\\CHG.LOG") == log);
