@@ -1,8 +1,9 @@
 // The operations through which an update changes the disk: the copy step,
 // flushes, attribute changes, deletes, renames, data copies and folder
 // creation and removal. The shipped program calls the system directly
-// through these; a test build (UPDATER_STOP_POINTS) counts them instead, to
-// end itself just before any one of them as a kill or a power cut would.
+// through these; a test build (UPDATER_STOP_POINTS) also counts and logs
+// them, to end itself just before any one of them as a kill or a power cut
+// would.
 #ifndef COMMON_FILE_OPS_H
 #define COMMON_FILE_OPS_H
 

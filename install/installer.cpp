@@ -45,10 +45,15 @@ static void RemoveOwnFile(const char* path)
     OpDelete(path);
 }
 
-// Whether a name has the form that the platform's file installer gives its
-// temporary files: "VER", one to four hexadecimal digits, ".TMP".
-static bool IsInstallerTempName(const char* name)
+// Whether a file is a temporary file of the platform's file installer: its
+// name is "VER", one to four hexadecimal digits and ".TMP", and it is a
+// plain file (the installer never makes one read-only, hidden or system).
+static bool IsInstallerTempFile(const WIN32_FIND_DATAA& entry)
 {
+    const DWORD notPlain = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+    const char* name = entry.cFileName;
+    if (entry.dwFileAttributes & notPlain)
+        return false;
     const char prefix[] = "VER";
     for (int i = 0; i < 3; ++i)
         if ((name[i] & ~0x20) != prefix[i])
@@ -65,7 +70,7 @@ static bool IsInstallerTempName(const char* name)
 }
 
 // Deletes the files of `folder` (not its subfolders) that `wanted` accepts.
-static void RemoveFilesOf(const char* folder, bool (*wanted)(const char*))
+static void RemoveFilesOf(const char* folder, bool (*wanted)(const WIN32_FIND_DATAA&))
 {
     char path[PATH_BUFFER_SIZE];
     if (!MakePath(path, sizeof path, 0, folder, "*", 0))
@@ -75,14 +80,14 @@ static void RemoveFilesOf(const char* folder, bool (*wanted)(const char*))
     if (search == INVALID_HANDLE_VALUE)
         return;
     do {
-        if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 && wanted(entry.cFileName) &&
+        if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 && wanted(entry) &&
             MakePath(path, sizeof path, 0, folder, entry.cFileName, 0))
             RemoveOwnFile(path);
     } while (FindNextFileA(search, &entry));
     FindClose(search);
 }
 
-static bool AnyFile(const char*)
+static bool AnyFile(const WIN32_FIND_DATAA&)
 {
     return true;
 }
@@ -119,6 +124,17 @@ static RowResult InstallRow(const StagedFile& row, const char* copyFolder,
     RowPaths paths;
     if (!MakeRowPaths(row, copyFolder, destinationFolder, &paths))
         return RowFailed;
+    // Only a copy beside its target can stand for it in the lookup.
+    bool besideTarget = lstrcmpiA(copyFolder, destinationFolder) == 0;
+
+    // A target that is gone, with only its staged copy left in its place (a
+    // replacement stopped by an earlier version of this updater), keeps that
+    // copy under the set-aside name: the copy step below writes over the
+    // staged name, and must not be able to destroy the one file that stands
+    // for the target.
+    if (besideTarget && !Exists(paths.target) && !Exists(paths.setAside) && Exists(paths.staged) &&
+        !OpRename(paths.staged, paths.setAside))
+        return RowFailed;
 
     // Both names are the staged name: the copy lands in the copy folder. The
     // header declares the name parameters writable; they are only read.
@@ -130,7 +146,8 @@ static RowResult InstallRow(const StagedFile& row, const char* copyFolder,
     DWORD copied = OpInstallCopy(stagedName, stagedName, const_cast<char*>(ownFolder),
                                  const_cast<char*>(copyFolder), tempName, &tempLength);
     if (copied != 0) {
-        // A failed copy can leave the platform's temporary file, and says so.
+        // A failed copy can leave the platform's temporary file behind; when
+        // it names it, it goes now, and any other goes in the next run.
         if ((copied & VIF_TEMPFILE) && tempName[0] != 0 &&
             MakePath(tempPath, sizeof tempPath, 0, copyFolder, tempName, 0))
             RemoveOwnFile(tempPath);
@@ -178,7 +195,7 @@ fail:
         OpSetAttributes(paths.target, attributes);
     // The staged copy goes, unless it lies beside a target that is gone with
     // no old copy set aside: then it is the one file that stands for it.
-    if (copyFolder != destinationFolder || Exists(paths.target) || Exists(paths.setAside))
+    if (!besideTarget || Exists(paths.target) || Exists(paths.setAside))
         RemoveOwnFile(paths.staged);
     return result;
 }
@@ -206,7 +223,9 @@ bool InstallGroup(HWND dialog, const StagedGroup& group, const char* copyFolder,
 // every other installer, whose temporary files may still be wanted.
 static bool PrepareWorkFolder(const char* systemFolder, char* workFolder)
 {
-    if (!MakePath(workFolder, PATH_BUFFER_SIZE, 0, systemFolder, LoadResString(IDS_WORK_FOLDER), 0))
+    // Without its name the folder would be the system folder itself.
+    const char* name = LoadResString(IDS_WORK_FOLDER);
+    if (name[0] == 0 || !MakePath(workFolder, PATH_BUFFER_SIZE, 0, systemFolder, name, 0))
         return false;
     DWORD attributes = GetFileAttributesA(workFolder);
     if (attributes == INVALID_FILE_ATTRIBUTES)
@@ -223,6 +242,7 @@ bool InstallStagedFiles(HWND dialog, const char* installFolder)
     char systemFolder[SYSTEM_FOLDER_SIZE];
     char workFolder[PATH_BUFFER_SIZE];
     bool systemFetched = false;
+    bool installed = true;
 
     InstallPlan plan = GroupsForPlatform(OsVersion);
     if (!GetOwnFolder(ownFolder, sizeof ownFolder)) {
@@ -237,7 +257,7 @@ bool InstallStagedFiles(HWND dialog, const char* installFolder)
     }
     // A run stopped inside the copy step leaves the platform's temporary
     // file in the installation folder, where only installers put such files.
-    RemoveFilesOf(installFolder, IsInstallerTempName);
+    RemoveFilesOf(installFolder, IsInstallerTempFile);
 
     for (unsigned int g = 0; g < plan.groupCount; ++g) {
         const StagedGroup& group = *plan.groups[g];
@@ -257,13 +277,13 @@ bool InstallStagedFiles(HWND dialog, const char* installFolder)
             copyFolder = workFolder;
         }
         if (!InstallGroup(dialog, group, copyFolder, destination, ownFolder)) {
-            if (systemFetched)
-                OpRemoveFolder(workFolder);
-            return false;
+            installed = false;
+            break;
         }
     }
-    // Empty now: every staged copy made there has taken its target's name.
+    // Empty now: every staged copy made there has taken its target's name,
+    // or was removed with its failing row.
     if (systemFetched)
         OpRemoveFolder(workFolder);
-    return true;
+    return installed;
 }

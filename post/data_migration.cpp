@@ -3,13 +3,15 @@
 // time: SHFOLDER.DLL first (the redistributable), SHELL32.DLL otherwise.
 //
 // A data file is copied to a temporary name of ours in the data folder,
-// flushed, checked for its full size, and only then renamed to its own
-// name; the source is deleted last. A stop at any instant leaves the source
-// whole, and at worst a temporary file that the next run replaces.
+// checked for its full size, flushed, and only then renamed to its own
+// name; the source is deleted last, once the new name is on the disk. A
+// stop at any instant leaves the source whole, and at worst a temporary
+// file that the next run replaces.
 #include <windows.h>
 #include "common/file_ops.h"
 #include "common/path_helpers.h"
 #include "common/res_strings.h"
+#include "common/text.h"
 #include "post/data_migration.h"
 #include "res/resource.h"
 
@@ -163,32 +165,36 @@ static Destination CompareFiles(const char* source, const char* destination,
     return result;
 }
 
-// Copies `source` to `temp`, flushes the copy and checks its size, then
-// gives it the source's attributes. False, with `temp` removed, on failure.
-static bool CopyComplete(const char* source, const char* temp, DWORD sourceSize)
+// Opens `path` for writing and flushes it to the disk; with `size` given,
+// only when the file has exactly that size.
+static bool FlushFile(const char* path, const DWORD* size)
 {
-    if (!OpCopy(source, temp)) {
-        DeleteAnyFile(temp);
+    HANDLE file = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, 0, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, 0);
+    if (file == INVALID_HANDLE_VALUE)
         return false;
-    }
-    // The copy carries the source's attributes; a read-only copy cannot be
-    // opened for the flush, so the attribute comes back afterwards.
-    DWORD attributes = GetFileAttributesA(temp);
-    bool complete = attributes != INVALID_FILE_ATTRIBUTES;
-    if (complete && (attributes & FILE_ATTRIBUTE_READONLY))
-        complete = OpSetAttributes(temp, attributes & ~FILE_ATTRIBUTE_READONLY) != FALSE;
-    if (complete) {
-        HANDLE copy = CreateFileA(temp, GENERIC_READ | GENERIC_WRITE, 0, 0, OPEN_EXISTING,
-                                  FILE_ATTRIBUTE_NORMAL, 0);
-        complete = copy != INVALID_HANDLE_VALUE;
-        if (complete) {
-            DWORD high = 0;
-            complete = GetFileSize(copy, &high) == sourceSize && high == 0 && OpFlush(copy, temp);
-            CloseHandle(copy);
-        }
-    }
-    if (complete && (attributes & FILE_ATTRIBUTE_READONLY))
-        complete = OpSetAttributes(temp, attributes) != FALSE;
+    DWORD high = 0;
+    bool flushed = (size == 0 || (GetFileSize(file, &high) == *size && high == 0)) &&
+                   OpFlush(file, path);
+    CloseHandle(file);
+    return flushed;
+}
+
+// Copies `source` to `temp`, checks the copy's size and flushes it. The copy
+// carries the source's attributes, returned in `attributes`; it is left
+// writable, since only a writable file can be flushed. False, with `temp`
+// removed, on failure.
+static bool CopyComplete(const char* source, const char* temp, DWORD sourceSize,
+                         DWORD* attributes)
+{
+    bool complete = OpCopy(source, temp) != FALSE;
+    *attributes = GetFileAttributesA(temp);
+    if (complete && *attributes == INVALID_FILE_ATTRIBUTES)
+        complete = false;
+    if (complete && (*attributes & FILE_ATTRIBUTE_READONLY))
+        complete = OpSetAttributes(temp, *attributes & ~FILE_ATTRIBUTE_READONLY) != FALSE;
+    if (complete)
+        complete = FlushFile(temp, &sourceSize);
     if (!complete)
         DeleteAnyFile(temp);
     return complete;
@@ -202,7 +208,8 @@ static bool MoveDataFile(const char* folder, const char* dataFolder, const char*
     char source[PATH_BUFFER_SIZE];
     char destination[PATH_BUFFER_SIZE];
     char temp[PATH_BUFFER_SIZE];
-    if (!MakePath(source, sizeof source, 0, folder, name, 0))
+    // A path the ANSI calls cannot take leaves the file where it is.
+    if (!MakePath(source, sizeof source, 0, folder, name, 0) || lstrlenA(source) >= MAX_PATH)
         return false;
     // A folder named like a data file is not a data file.
     if (!IsExistingFile(source))
@@ -223,14 +230,22 @@ static bool MoveDataFile(const char* folder, const char* dataFolder, const char*
     default:
         return false;
     }
+    DWORD attributes = 0;
     DeleteAnyFile(temp);
-    if (!CopyComplete(source, temp, sourceSize))
+    if (!CopyComplete(source, temp, sourceSize, &attributes))
         return false;
     if (!OpRename(temp, destination)) {
         DeleteAnyFile(temp);
         return false;
     }
-    return DeleteAnyFile(source);
+    // The new name must be on the disk before the source goes: a file system
+    // that writes its directory back in any order (FAT) could otherwise keep
+    // the delete and lose the rename. Flushing the renamed file writes its
+    // directory entry.
+    bool named = FlushFile(destination, 0);
+    if (attributes & FILE_ATTRIBUTE_READONLY)
+        OpSetAttributes(destination, attributes);
+    return named && DeleteAnyFile(source);
 }
 
 bool MigrateDataFiles(const char* folder, char* dataFolder)
@@ -243,9 +258,12 @@ bool MigrateDataFiles(const char* folder, char* dataFolder)
     if (lookup == NoLookup)
         return true;
     const char* target = 0;
-    if (lookup == LookupFound && MakeDataFolder(documents, dataFolder, IDS_DATA_FOLDER) &&
-        IsExistingFolder(dataFolder))
-        target = dataFolder;
+    if (lookup == LookupFound) {
+        if (!MakeDataFolder(documents, dataFolder, IDS_DATA_FOLDER))
+            CopyText(dataFolder, PATH_BUFFER_SIZE, documents);  // named in the warning
+        else if (IsExistingFolder(dataFolder))
+            target = dataFolder;
+    }
     // A temporary file left by a stopped run is never a user's file.
     if (target != 0 && MakePath(temp, sizeof temp, 0, target, MOVE_TEMP_FILE, 0))
         DeleteAnyFile(temp);

@@ -18,9 +18,11 @@ bool GetDataFolder(char* out, unsigned int id);
 // wins and the source is deleted). Writes the data folder into the path
 // buffer `dataFolder` (empty when it cannot be named). Returns false when a
 // data file stayed in `folder`: no usable documents or data folder, a copy
-// that failed, a path that does not fit, a file that may be the same as the
-// one in the data folder. Where the system has no documents-folder lookup
-// at all, nothing is moved and the result is true.
+// that failed, a path that does not fit, a source that another program
+// holds or whose destination tells nothing. A source that is the data
+// folder's file itself (or whose data folder's file another program holds)
+// stays without counting as left behind. Where the system has no
+// documents-folder lookup at all, nothing is moved and the result is true.
 bool MigrateDataFiles(const char* folder, char* dataFolder);
 
 #endif

@@ -360,9 +360,12 @@ TEST_F(Installation, DamagedStagedFilesAndListsAreRefusedBeforeTheTarget)
     EXPECT_EQ("old TVAUDIO.DLL", ReadFileBytes(installFolder + "\\TVAUDIO.DLL"));
     ExpectNoStagedCopyLeft(installFolder);
 
+    // The list's own CRC is what tells a damaged record of a file that this
+    // platform does not install (TL032.TMP, the 38th) from a good one.
     ASSERT_TRUE(WriteStagedFiles(own.substr(0, own.size() - 1)));
     std::string list = ReadFileBytes(own + STAGED_LIST_FILE);
-    for (const std::string& damaged : { std::string(), list.substr(0, 20) + "?" + list.substr(21) }) {
+    list[STAGED_LIST_HEADER_SIZE + 37 * STAGED_LIST_RECORD_SIZE + STAGED_LIST_NAME_SIZE] ^= 1;
+    for (const std::string& damaged : { std::string(), list }) {
         RemoveTree(installFolder);
         installFolder = MakeScratchFolder("install");
         WriteFileBytes(installFolder + "\\TLCORE.DLL", "old TLCORE.DLL");
@@ -379,14 +382,28 @@ TEST_F(Installation, DamagedStagedFilesAndListsAreRefusedBeforeTheTarget)
     }
 }
 
+// Copies left by an earlier run are overwritten, and so are the temporary
+// files that the platform's file installer leaves when it is stopped; files
+// that only look like those (another name, read-only, hidden) stay.
 TEST_F(Installation, NewTargetsAreCreatedAndLeftoverCopiesOverwritten)
 {
     DeleteFileA((installFolder + "\\TVHELP.DLL").c_str());
     WriteFileBytes(installFolder + "\\tl002.tmp", "left by an earlier run");
+    for (const char* name : { "VER1.TMP", "verabcd.tmp", "VER12345.TMP", "VERSION.TMP", "VER.TMP",
+                              "VER2.TMP", "VER3.TMP", "VER4.TMPX" })
+        WriteFileBytes(installFolder + "\\" + name, "?");
+    SetFileAttributesA((installFolder + "\\VER2.TMP").c_str(), FILE_ATTRIBUTE_READONLY);
+    SetFileAttributesA((installFolder + "\\VER3.TMP").c_str(), FILE_ATTRIBUTE_HIDDEN);
     ASSERT_TRUE(Install(installFolder));
     EXPECT_EQ(StagedContent("tl039.tmp"), ReadFileBytes(installFolder + "\\TVHELP.DLL"));
     EXPECT_EQ(StagedContent("tl002.tmp"), ReadFileBytes(installFolder + "\\TOLVANE.EXE"));
     EXPECT_FALSE(FileExists(installFolder + "\\tl002.tmp"));
+    std::string names = " " + ListFolder(installFolder) + " ";
+    for (const char* gone : { " VER1.TMP ", " verabcd.tmp " })
+        EXPECT_EQ(std::string::npos, names.find(gone)) << gone;
+    for (const char* kept : { " VER12345.TMP ", " VERSION.TMP ", " VER.TMP ", " VER2.TMP ", " VER3.TMP ", " VER4.TMPX " })
+        EXPECT_NE(std::string::npos, names.find(kept)) << kept;
+    SetFileAttributesA((installFolder + "\\VER2.TMP").c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
 TEST_F(Installation, FolderSpellingsGiveTheSameResult)

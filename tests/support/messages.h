@@ -15,16 +15,16 @@ inline const std::string IO_ERROR = Sjis(
 inline const std::string RESTART = Sjis(
     u8"ソフトを使用するためには、システムを再起動する必要があります。\n今すぐ再起動しても宜しいですか？");
 inline const std::string DAMAGED = Sjis(
-    u8"アップデート用のファイルが壊れています。\nお手数ですが、アップデーターをもう一度入手してから実行して下さい。");
+    u8"アップデート用のファイルが壊れているか、不足しています。\nお手数ですが、アップデーターをもう一度入手してから実行して下さい。");
 
 inline const std::string NO_DATA_FOLDER = Sjis(u8"（マイ ドキュメントが見つかりません）");
 
 // The warning that data files stayed behind, naming both folders.
 inline std::string DataStayed(const std::string& folder, const std::string& dataFolder)
 {
-    return Sjis(u8"アップデートは終了しましたが、データファイルを移動できませんでした。\nデータファイルは次のフォルダーに残っています。\n") +
-           folder + "\n\n" + Sjis(u8"移動先のフォルダー:\n") + dataFolder + "\n\n" +
-           Sjis(u8"フォルダーをご確認のうえ、もう一度アップデーターを実行して下さい。");
+    return Sjis(u8"アップデートは終了しましたが、データファイルを移動できませんでした。\nデータファイルは次のフォルダに残っています。\n") +
+           folder + "\n\n" + Sjis(u8"移動先のフォルダ：\n") + dataFolder + "\n\n" +
+           Sjis(u8"フォルダをご確認のうえ、もう一度アップデーターを実行して下さい。");
 }
 
 #endif
