@@ -4,9 +4,12 @@
 # updater's design needs: VerInstallFileA, DeleteFileA and MoveFileA per row,
 # with the same single message box), where its time goes, its start-up
 # against a minimal dialog program built the same way, and the size of the
-# shipped i686 executable. Everything runs side by side in one Wine prefix
-# on this machine, 5 times each, alternating; the table (median and range)
-# replaces the README's "Performance" section.
+# shipped i686 executable. The installed 3.12 that each run starts from
+# holds data files of realistic sizes (a 20 MB database, a 2 MB change log,
+# three list files of tens of KB) for the data migration to move. Everything
+# runs side by side in one Wine prefix on this machine, 5 times each,
+# alternating; the table (median and range) replaces the README's
+# "Performance" section.
 #
 # The build measured is the shipped i686 one under 32-bit Wine where this
 # machine's kernel runs 32-bit programs, the x86_64 build under wine64
@@ -52,7 +55,17 @@ while IFS=$'\t' read -r group target staged placement; do
     fi
 done < "$bench/rows"
 run "$build/tests/make_main_exe.exe" "$(winpath "$template/TOLVANE.EXE")" "3, 1, 2, 0" 4345856
-for f in TLCDDB.DB CHG.LOG A.LST; do echo "data $f" > "$template/$f"; done
+# The user's data files, moved by the data migration.
+while read -r name bytes; do
+    head -c "$bytes" /dev/zero | tr '\0' 'd' > "$template/$name"
+done <<'DATA'
+TLCDDB.DB 20000000
+CHG.LOG 2000000
+A.LST 40000
+B.LST 25000
+C.LST 60000
+DATA
+data_bytes=$(cat "$template"/TLCDDB.DB "$template"/CHG.LOG "$template"/*.LST | wc -c)
 run reg add 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\App Paths\TOLVANE.EXE' /v Path /d 'C:\Tolvane' /f >/dev/null
 reset_machine() {
     rm -rf "$install" "$TOLVANE_WINE_ROOT/home/Tolvane Data"
@@ -77,11 +90,11 @@ echo "== where the installation phase goes, $runs runs"
 phase_runs=()
 for i in $(seq 1 "$runs"); do
     reset_machine
-    rm -rf "$bench/release/phase-ver" "$bench/release/phase-copy"
+    rm -rf "$bench"/release/phase-*
     phase_runs+=("$(run "$(winpath "$bench/release/bench_phases.exe")" | tr -d '\r')")
-    echo "run $i: lookup, staged files, settings, migration, box, bar moves, VerInstallFileA alone, CopyFileA alone (ms): ${phase_runs[-1]}"
+    echo "run $i: lookup, staged files, settings, migration, box, bar moves, VerInstallFileA alone, CopyFileA alone, check, staged flushes, data flushes (ms): ${phase_runs[-1]}"
 done
-rm -rf "$bench/release/phase-ver" "$bench/release/phase-copy"
+rm -rf "$bench"/release/phase-*
 
 echo "== start-up to an idle window, $runs runs each"
 startup_times=(); minimal_times=()
@@ -95,19 +108,20 @@ bash tools/wine-stop.sh $flag
 artifact=$(python3 tests/artifact/check_artifact.py build/i686/TLUPDATE.exe ../shared/win95-imports.txt --report)
 machine="$(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ *//'), $(free -g | awk '/Mem:/ {print $2}') GiB, $(. /etc/os-release; echo "$PRETTY_NAME"), Wine $(dpkg-query -W -f='${Version}' wine64)"
 
-python3 - "$root/README.md" "$runs" "$release_bytes" "$machine" "$artifact" "$measured" \
+python3 - "$root/README.md" "$runs" "$release_bytes" "$data_bytes" "$machine" "$artifact" "$measured" \
     "${updater_times[*]}" "${verinstall_times[*]}" "${copy_times[*]}" "${startup_times[*]}" "${minimal_times[*]}" \
     "$(printf '%s;' "${phase_runs[@]}")" <<'PY'
 import re, statistics, sys, datetime
-readme, runs, release_bytes, machine, artifact, measured = sys.argv[1:7]
-series = [[float(x) for x in s.split()] for s in sys.argv[7:12]]
-phases = [[float(x) for x in r.split()] for r in sys.argv[12].split(";") if r.strip()]
+readme, runs, release_bytes, data_bytes, machine, artifact, measured = sys.argv[1:8]
+series = [[float(x) for x in s.split()] for s in sys.argv[8:13]]
+phases = [[float(x) for x in r.split()] for r in sys.argv[13].split(";") if r.strip()]
 phase = [statistics.median(col) for col in zip(*phases)]
 med = statistics.median
 def fmt(xs):
     return "%.0f ms (%.0f to %.0f)" % (med(xs), min(xs), max(xs))
 upd, verloop, copy, start, minimal = series
-lookup, files, settings, migration, box, bar, ver_alone, copy_alone = phase
+(lookup, files, settings, migration, box, bar, ver_alone, copy_alone,
+ check, staged_flushes, data_flushes) = phase
 accounted = lookup + files + settings + migration + box
 size_line = [l for l in artifact.splitlines() if "bytes in all" in l][0].split(": ", 1)[1]
 imports_line = [l for l in artifact.splitlines() if l.startswith("imports:")][0].split(": ", 1)[1]
@@ -115,7 +129,8 @@ table = f"""<!-- bench:start (written by tools/bench.sh) -->
 Measured by `tools/bench.sh` on {datetime.date.today()}: {machine}.
 {measured}, Windows XP family, one Wine prefix, {runs} runs of each,
 alternating; median and range. Release: the sample 3.13 release staged by
-the release tool at realistic sizes, {int(release_bytes) / 1e6:.1f} MB of staged files.
+the release tool at realistic sizes, {int(release_bytes) / 1e6:.1f} MB of staged files; the
+installed 3.12 holds {int(data_bytes) / 1e6:.1f} MB of data files for the data migration.
 
 | measurement | time | updater's time as a multiple |
 |---|---|---|
@@ -128,11 +143,16 @@ the release tool at realistic sizes, {int(release_bytes) / 1e6:.1f} MB of staged
 Where the updater's installation phase goes (medians, timed inside one
 process with the updater's own code and its dialog on screen): lookup
 {lookup:.0f} ms, staged files {files:.0f} ms, settings {settings:.0f} ms, data migration
-{migration:.0f} ms, the success box {box:.0f} ms from its call until it is active on
+{migration:.0f} ms ({100 * migration / accounted:.0f}% of the steps' sum), the success box {box:.0f} ms from its call until it is active on
 screen: {accounted:.0f} ms in all, against {med(upd):.0f} ms measured from outside. Within
 the staged files, the 34 moves of the progress bar take {bar:.0f} ms on their own,
 and the copy step alone on the same files takes {ver_alone:.0f} ms with
-`VerInstallFileA` and {copy_alone:.0f} ms with `CopyFileA`.
+`VerInstallFileA` and {copy_alone:.0f} ms with `CopyFileA`. The check of the
+copies against the release's list (loading `TLFILES.DAT`, then reading each
+fresh copy whole for its CRC-32 and flushing it to the disk) takes {check:.0f} ms,
+and the flushes alone (`FlushFileBuffers` on each fresh copy) {staged_flushes:.0f} ms.
+Within the data migration, the flushes alone of fresh copies of the data
+files take {data_flushes:.0f} ms. The flushes add some {staged_flushes + data_flushes:.0f} ms to the installation phase in all.
 
 Shipped i686 `TLUPDATE.exe`: {size_line} (limit 69632 bytes, checked by
 `ctest --preset i686 -L artifact`). Imported functions per DLL: {imports_line}; every one
