@@ -8,7 +8,7 @@
 #      sample release use on every machine);
 #      elsewhere: one line saying why the shipped build could not run, and
 #      the whole suite of the x86_64 build under wine64 instead;
-#   3. a short fuzz run of the pure helpers.
+#   3. a short fuzz run of the pure helpers and the list reader.
 # Exits non-zero on any failure.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -31,15 +31,19 @@ ctest --preset i686 -L artifact || status=1
 if reason=$(bash tools/probe-32bit.sh); then
     echo "== i686 build: every test, in a pure 32-bit Wine prefix"
     ctest --preset i686 -L wine || status=1
+    tested=build/i686
     echo "== x86_64 build: the release tool's tests under wine64"
     ctest --preset x64 -L release || status=1
 else
     echo "NOTE: the shipped i686 updater was not run on this machine: $reason." \
          "The x86_64 build of the same sources runs the whole suite under wine64 instead."
     ctest --preset x64 || status=1
+    tested=build/x64
 fi
+# What the stop-point sweep printed: one line for each plan.
+grep -ah '^ *stop points:\|^ *unfinished:' "$tested/Testing/Temporary/LastTest.log" || true
 
-echo "== short fuzz run of the path, text and percentage helpers"
+echo "== short fuzz run of the path, text and percentage helpers and the list reader"
 bash tools/fuzz.sh || status=1
 bash tools/wine-stop.sh
 bash tools/wine-stop.sh --win32
