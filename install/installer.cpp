@@ -9,6 +9,7 @@
 #include <commctrl.h>
 #include "common/app_state.h"
 #include "common/file_ops.h"
+#include "common/file_removal.h"
 #include "common/own_folder.h"
 #include "common/path_helpers.h"
 #include "common/percent.h"
@@ -32,17 +33,6 @@ static void ShowInstallError(HWND dialog, unsigned int textId)
 static bool Exists(const char* path)
 {
     return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
-}
-
-// Deletes a file of the updater's own, clearing a read-only attribute first.
-static void RemoveOwnFile(const char* path)
-{
-    DWORD attributes = GetFileAttributesA(path);
-    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))
-        return;
-    if (attributes & FILE_ATTRIBUTE_READONLY)
-        OpSetAttributes(path, attributes & ~FILE_ATTRIBUTE_READONLY);
-    OpDelete(path);
 }
 
 // Whether a file is a temporary file of the platform's file installer: its
@@ -82,7 +72,7 @@ static void RemoveFilesOf(const char* folder, bool (*wanted)(const WIN32_FIND_DA
     do {
         if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 && wanted(entry) &&
             MakePath(path, sizeof path, 0, folder, entry.cFileName, 0))
-            RemoveOwnFile(path);
+            RemoveFile(path);
     } while (FindNextFileA(search, &entry));
     FindClose(search);
 }
@@ -150,7 +140,7 @@ static RowResult InstallRow(const StagedFile& row, const char* copyFolder,
         // it names it, it goes now, and any other goes in the next run.
         if ((copied & VIF_TEMPFILE) && tempName[0] != 0 &&
             MakePath(tempPath, sizeof tempPath, 0, copyFolder, tempName, 0))
-            RemoveOwnFile(tempPath);
+            RemoveFile(tempPath);
         return RowFailed;
     }
 
@@ -174,7 +164,7 @@ static RowResult InstallRow(const StagedFile& row, const char* copyFolder,
         }
         // With the target in place, an old copy set aside by an earlier run
         // that could not delete it is only litter.
-        RemoveOwnFile(paths.setAside);
+        RemoveFile(paths.setAside);
         if (!OpRename(paths.target, paths.setAside))
             goto fail;
         setAside = true;
@@ -187,7 +177,7 @@ static RowResult InstallRow(const StagedFile& row, const char* copyFolder,
     // The old target (this run's, or one that an earlier run set aside and
     // was stopped before it could delete) is no longer needed. One that
     // another program still holds goes when it lets go, or in the next run.
-    RemoveOwnFile(paths.setAside);
+    RemoveFile(paths.setAside);
     return RowInstalled;
 
 fail:
@@ -196,7 +186,7 @@ fail:
     // The staged copy goes, unless it lies beside a target that is gone with
     // no old copy set aside: then it is the one file that stands for it.
     if (!besideTarget || Exists(paths.target) || Exists(paths.setAside))
-        RemoveOwnFile(paths.staged);
+        RemoveFile(paths.staged);
     return result;
 }
 

@@ -9,6 +9,7 @@
 // file that the next run replaces.
 #include <windows.h>
 #include "common/file_ops.h"
+#include "common/file_removal.h"
 #include "common/path_helpers.h"
 #include "common/res_strings.h"
 #include "common/text.h"
@@ -91,22 +92,6 @@ static bool IsExistingFolder(const char* path)
 {
     DWORD attributes = GetFileAttributesA(path);
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-}
-
-// Deletes a file, clearing a read-only attribute first; the attribute comes
-// back when the file cannot be deleted.
-static bool DeleteAnyFile(const char* path)
-{
-    DWORD attributes = GetFileAttributesA(path);
-    if (attributes == INVALID_FILE_ATTRIBUTES)
-        return true;
-    if (attributes & FILE_ATTRIBUTE_READONLY)
-        OpSetAttributes(path, attributes & ~FILE_ATTRIBUTE_READONLY);
-    if (OpDelete(path))
-        return true;
-    if (attributes & FILE_ATTRIBUTE_READONLY)
-        OpSetAttributes(path, attributes);
-    return false;
 }
 
 enum Destination {
@@ -196,7 +181,7 @@ static bool CopyComplete(const char* source, const char* temp, DWORD sourceSize,
     if (complete)
         complete = FlushFile(temp, &sourceSize);
     if (!complete)
-        DeleteAnyFile(temp);
+        RemoveFile(temp);
     return complete;
 }
 
@@ -224,18 +209,18 @@ static bool MoveDataFile(const char* folder, const char* dataFolder, const char*
     case DestinationSame:
         return true;
     case DestinationOther:
-        return DeleteAnyFile(source);
+        return RemoveFile(source);
     case DestinationMissing:
         break;
     default:
         return false;
     }
     DWORD attributes = 0;
-    DeleteAnyFile(temp);
+    RemoveFile(temp);
     if (!CopyComplete(source, temp, sourceSize, &attributes))
         return false;
     if (!OpRename(temp, destination)) {
-        DeleteAnyFile(temp);
+        RemoveFile(temp);
         return false;
     }
     // The new name must be on the disk before the source goes: a file system
@@ -245,7 +230,7 @@ static bool MoveDataFile(const char* folder, const char* dataFolder, const char*
     bool named = FlushFile(destination, 0);
     if (attributes & FILE_ATTRIBUTE_READONLY)
         OpSetAttributes(destination, attributes);
-    return named && DeleteAnyFile(source);
+    return named && RemoveFile(source);
 }
 
 bool MigrateDataFiles(const char* folder, char* dataFolder)
@@ -266,7 +251,7 @@ bool MigrateDataFiles(const char* folder, char* dataFolder)
     }
     // A temporary file left by a stopped run is never a user's file.
     if (target != 0 && MakePath(temp, sizeof temp, 0, target, MOVE_TEMP_FILE, 0))
-        DeleteAnyFile(temp);
+        RemoveFile(temp);
 
     bool complete = MoveDataFile(folder, target, DATABASE_FILE);
     complete = MoveDataFile(folder, target, CHANGE_LOG_FILE) && complete;

@@ -1,0 +1,13 @@
+// Deleting a file that the update may remove, whatever its read-only
+// attribute: the installer's own copies, a data file's source once its copy
+// is in place. Goes through the update's file operations.
+#ifndef COMMON_FILE_REMOVAL_H
+#define COMMON_FILE_REMOVAL_H
+
+// Deletes the file at `path`, clearing a read-only attribute first; the
+// attribute comes back when the file cannot be deleted. True when no file
+// of that name is left (also when there was none); a folder is never
+// deleted and gives false.
+bool RemoveFile(const char* path);
+
+#endif
