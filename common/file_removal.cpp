@@ -2,14 +2,19 @@
 #include <windows.h>
 #include "common/file_ops.h"
 #include "common/file_removal.h"
+#include "common/path_kind.h"
 
 bool RemoveFile(const char* path)
 {
-    DWORD attributes = GetFileAttributesA(path);
-    if (attributes == INVALID_FILE_ATTRIBUTES)
+    DWORD attributes = 0;
+    switch (QueryPath(path, &attributes)) {
+    case PathMissing:
         return true;
-    if (attributes & FILE_ATTRIBUTE_DIRECTORY)
+    case PathFile:
+        break;
+    default:
         return false;
+    }
     if (attributes & FILE_ATTRIBUTE_READONLY)
         OpSetAttributes(path, attributes & ~FILE_ATTRIBUTE_READONLY);
     if (OpDelete(path))

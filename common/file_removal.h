@@ -6,8 +6,8 @@
 
 // Deletes the file at `path`, clearing a read-only attribute first; the
 // attribute comes back when the file cannot be deleted. True when no file
-// of that name is left (also when there was none); a folder is never
-// deleted and gives false.
+// of that name is left (also when there was none); a folder, or a path
+// whose attributes cannot be read, is never deleted and gives false.
 bool RemoveFile(const char* path);
 
 #endif

@@ -4,6 +4,7 @@
 // main executable, which stand for it while a replacement is under way.
 #include <windows.h>
 #include "common/path_helpers.h"
+#include "common/path_kind.h"
 #include "common/res_strings.h"
 #include "detect/accepted_versions.h"
 #include "detect/installation_lookup.h"
@@ -69,18 +70,19 @@ done:
     return accepted;
 }
 
-// Whether `path` starts at a drive's root ("C:\...") or at a network share
-// ("\\server\..."). Any other path, a bare name included, would be resolved
-// against the current folder, beside the updater or wherever it was started,
-// and the installation would work on relative paths. A folder registered as
-// a bare drive ("D:") gives the absolute candidate "D:\TOLVANE.EXE".
-static bool IsAbsolutePath(const char* path)
+// Whether `folder` starts at a drive's root ("C:\...") or at a network
+// share ("\\server\..."), or is a bare drive ("D:", whose candidate is
+// "D:\TOLVANE.EXE"). Any other folder, the empty one included, would be
+// resolved against the current folder, beside the updater or wherever it
+// was started (the bare file name of an empty one also on the search path),
+// and the installation would work on relative paths.
+static bool IsAbsoluteFolder(const char* folder)
 {
-    char first = path[0];
+    char first = folder[0];
     bool letter = (first >= 'A' && first <= 'Z') || (first >= 'a' && first <= 'z');
-    if (letter && path[1] == ':')
-        return path[2] == '\\' || path[2] == '/';
-    return (first == '\\' || first == '/') && (path[1] == '\\' || path[1] == '/');
+    if (letter && folder[1] == ':')
+        return folder[2] == '\\' || folder[2] == '/' || folder[2] == 0;
+    return (first == '\\' || first == '/') && (folder[1] == '\\' || folder[1] == '/');
 }
 
 // Whether `folder` holds the updater's own copy of the main executable, of
@@ -101,18 +103,17 @@ static bool HoldsStoppedSwap(const char* folder, const char* fileName)
            MakePath(copy, sizeof copy, 0, folder, name, 0) && MatchesAcceptedBuild(copy);
 }
 
-// Tests the main executable in one folder; only an absolute candidate counts.
+// Tests the main executable of `folder`, or where it is missing the
+// updater's own copies of it.
 static bool FolderHoldsAcceptedBuild(const char* folder)
 {
     const char* fileName = AcceptedVersions[0].fileName;
     char candidate[PATH_BUFFER_SIZE];
-    if (!MakePath(candidate, sizeof candidate, 0, folder, fileName, 0) || !IsAbsolutePath(candidate))
+    if (!MakePath(candidate, sizeof candidate, 0, folder, fileName, 0))
         return false;
     if (MatchesAcceptedBuild(candidate))
         return true;
-    if (GetFileAttributesA(candidate) != INVALID_FILE_ATTRIBUTES || GetLastError() != ERROR_FILE_NOT_FOUND)
-        return false;
-    return HoldsStoppedSwap(folder, fileName);
+    return QueryPath(candidate) == PathMissing && HoldsStoppedSwap(folder, fileName);
 }
 
 bool IsAcceptedVersion(char* folder)
@@ -120,15 +121,10 @@ bool IsAcceptedVersion(char* folder)
     char drive[PATH_DRIVE_SIZE];
     char dir[PATH_PART_SIZE];
 
-    // Only a folder that gives an absolute candidate is an installation: for
-    // an empty one the candidate would be the bare file name, which the
-    // system looks for beside the updater, in the current folder and on the
-    // search path. A relative folder ("C:Sub") is not retried either, since
-    // its drive alone would name that drive's root.
-    char candidate[PATH_BUFFER_SIZE];
-    bool absolute = IsAbsolutePath(folder) ||
-                    (MakePath(candidate, sizeof candidate, 0, folder, AcceptedVersions[0].fileName, 0) &&
-                     IsAbsolutePath(candidate));
+    // Only an absolute folder is an installation. A relative one ("C:Sub")
+    // is not retried either, since its drive alone would name that drive's
+    // root.
+    bool absolute = IsAbsoluteFolder(folder);
     if (absolute && FolderHoldsAcceptedBuild(folder))
         return true;
 

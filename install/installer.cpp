@@ -12,6 +12,7 @@
 #include "common/file_removal.h"
 #include "common/own_folder.h"
 #include "common/path_helpers.h"
+#include "common/path_kind.h"
 #include "common/percent.h"
 #include "common/res_strings.h"
 #include "install/installer.h"
@@ -30,9 +31,10 @@ static void ShowInstallError(HWND dialog, unsigned int textId)
     MessageBoxA(dialog, text, caption, MB_ICONERROR);
 }
 
+// Whether a file (or anything that cannot be told from one) has this name.
 static bool Exists(const char* path)
 {
-    return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
+    return QueryPath(path) != PathMissing;
 }
 
 // Whether a file is a temporary file of the platform's file installer: its
@@ -107,7 +109,8 @@ static bool MakeRowPaths(const StagedFile& row, const char* copyFolder,
 
 // Copies, checks and flushes the staged file, then replaces the target in
 // three steps: the old target is renamed aside, the copy renamed to the
-// target, the old one deleted. A read-only target is made writable first.
+// target, the old one deleted. A read-only attribute stops none of the
+// renames; the delete clears it.
 static RowResult InstallRow(const StagedFile& row, const char* copyFolder,
                             const char* destinationFolder, const char* ownFolder)
 {
@@ -146,22 +149,15 @@ static RowResult InstallRow(const StagedFile& row, const char* copyFolder,
 
     RowResult result = RowFailed;
     bool setAside = false;
-    bool madeWritable = false;
-    DWORD attributes = GetFileAttributesA(paths.target);
-    bool targetExists = attributes != INVALID_FILE_ATTRIBUTES;
+    PathKind target = QueryPath(paths.target);
     CopyCheck check = CheckStagedCopy(paths.staged, row.stagedName);
     if (check != CopyIntact) {
         result = check == CopyDamaged ? RowDamaged : RowFailed;
         goto fail;
     }
-    if (targetExists) {
-        if (attributes & FILE_ATTRIBUTE_DIRECTORY)
-            goto fail;
-        if (attributes & FILE_ATTRIBUTE_READONLY) {
-            if (!OpSetAttributes(paths.target, attributes & ~FILE_ATTRIBUTE_READONLY))
-                goto fail;
-            madeWritable = true;
-        }
+    if (target == PathFolder || target == PathUnknown)
+        goto fail;
+    if (target == PathFile) {
         // With the target in place, an old copy set aside by an earlier run
         // that could not delete it is only litter.
         RemoveFile(paths.setAside);
@@ -170,8 +166,8 @@ static RowResult InstallRow(const StagedFile& row, const char* copyFolder,
         setAside = true;
     }
     if (!OpRename(paths.staged, paths.target)) {
-        if (setAside && OpRename(paths.setAside, paths.target))
-            setAside = false;
+        if (setAside)
+            OpRename(paths.setAside, paths.target);
         goto fail;
     }
     // The old target (this run's, or one that an earlier run set aside and
@@ -181,8 +177,6 @@ static RowResult InstallRow(const StagedFile& row, const char* copyFolder,
     return RowInstalled;
 
 fail:
-    if (madeWritable && !setAside)
-        OpSetAttributes(paths.target, attributes);
     // The staged copy goes, unless it lies beside a target that is gone with
     // no old copy set aside: then it is the one file that stands for it.
     if (!besideTarget || Exists(paths.target) || Exists(paths.setAside))
@@ -217,13 +211,15 @@ static bool PrepareWorkFolder(const char* systemFolder, char* workFolder)
     const char* name = LoadResString(IDS_WORK_FOLDER);
     if (name[0] == 0 || !MakePath(workFolder, PATH_BUFFER_SIZE, 0, systemFolder, name, 0))
         return false;
-    DWORD attributes = GetFileAttributesA(workFolder);
-    if (attributes == INVALID_FILE_ATTRIBUTES)
+    switch (QueryPath(workFolder)) {
+    case PathMissing:
         return OpCreateFolder(workFolder) != FALSE;
-    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
+    case PathFolder:
+        RemoveFilesOf(workFolder, AnyFile);
+        return true;
+    default:
         return false;
-    RemoveFilesOf(workFolder, AnyFile);
-    return true;
+    }
 }
 
 bool InstallStagedFiles(HWND dialog, const char* installFolder)

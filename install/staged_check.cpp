@@ -2,7 +2,7 @@
 // uninitialised data: the program has no heap to spare for them.
 #include <windows.h>
 #include "common/crc32.h"
-#include "common/file_ops.h"
+#include "common/file_flush.h"
 #include "common/path_helpers.h"
 #include "install/staged_check.h"
 #include "install/staged_list.h"
@@ -42,8 +42,7 @@ CopyCheck CheckStagedCopy(const char* path, const char* stagedName)
     ListedFile listed;
     if (!FindListedFile(ListImage, ListLength, stagedName, &listed))
         return CopyDamaged;
-    // Opened for writing too: only such a handle can be flushed.
-    HANDLE file = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, 0, OPEN_EXISTING,
+    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, 0, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, 0);
     if (file == INVALID_HANDLE_VALUE)
         return CopyUnreadable;
@@ -61,11 +60,15 @@ CopyCheck CheckStagedCopy(const char* path, const char* stagedName)
         if (size > listed.size)
             break;
     }
-    result = CopyDamaged;
-    if (size != listed.size || Crc32Finish(crc) != listed.crc)
-        goto done;
-    result = OpFlush(file, path) ? CopyIntact : CopyUnreadable;
+    result = size == listed.size && Crc32Finish(crc) == listed.crc ? CopyIntact : CopyDamaged;
 done:
     CloseHandle(file);
+    if (result == CopyIntact) {
+        // Flushed at the size it was checked at, so that no other content
+        // can reach the target's name.
+        FileSize checked = { listed.size, 0 };
+        if (!FlushFileAt(path, &checked))
+            result = CopyUnreadable;
+    }
     return result;
 }

@@ -40,7 +40,9 @@ unsigned int BuildStagedList(unsigned char* out, unsigned int outSize, const cha
     return length;
 }
 
-bool IsIntactStagedList(const unsigned char* image, unsigned int length)
+// Whether `image` has a list's frame: magic, a count within bounds and the
+// length that the count gives. Enough to read its records safely.
+static bool HasListFrame(const unsigned char* image, unsigned int length)
 {
     if (length < STAGED_LIST_HEADER_SIZE + 4)
         return false;
@@ -48,8 +50,14 @@ bool IsIntactStagedList(const unsigned char* image, unsigned int length)
         if (image[i] != static_cast<unsigned char>(STAGED_LIST_MAGIC[i]))
             return false;
     unsigned int count = ReadLe32(image + 8);
-    if (count > STAGED_LIST_MAX_FILES || length != ListLength(count))
+    return count <= STAGED_LIST_MAX_FILES && length == ListLength(count);
+}
+
+bool IsIntactStagedList(const unsigned char* image, unsigned int length)
+{
+    if (!HasListFrame(image, length))
         return false;
+    unsigned int count = ReadLe32(image + 8);
     for (unsigned int i = 0; i < count; ++i)
         if (image[STAGED_LIST_HEADER_SIZE + i * STAGED_LIST_RECORD_SIZE + STAGED_LIST_NAME_SIZE - 1] != 0)
             return false;
@@ -61,18 +69,21 @@ static char FoldCase(char c)
     return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
 }
 
-static bool SameName(const char* a, const char* b)
+// Compares a record's name field (at most STAGED_LIST_NAME_SIZE bytes, which
+// an unchecked list may not terminate) with `name`.
+static bool SameName(const char* record, const char* name)
 {
-    for (; *a != 0 && *b != 0; ++a, ++b)
-        if (FoldCase(*a) != FoldCase(*b))
+    unsigned int i = 0;
+    for (; i < STAGED_LIST_NAME_SIZE && record[i] != 0 && name[i] != 0; ++i)
+        if (FoldCase(record[i]) != FoldCase(name[i]))
             return false;
-    return *a == *b;
+    return i < STAGED_LIST_NAME_SIZE && record[i] == name[i];
 }
 
 bool FindListedFile(const unsigned char* image, unsigned int length, const char* name,
                     ListedFile* out)
 {
-    if (!IsIntactStagedList(image, length))
+    if (!HasListFrame(image, length))
         return false;
     unsigned int count = ReadLe32(image + 8);
     for (unsigned int i = 0; i < count; ++i) {

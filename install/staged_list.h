@@ -35,8 +35,9 @@ unsigned int BuildStagedList(unsigned char* out, unsigned int outSize, const cha
 // that the count gives, zero-terminated names and its own CRC.
 bool IsIntactStagedList(const unsigned char* image, unsigned int length);
 
-// Looks a staged name up in an intact list, without regard to ASCII letter
-// case. False when it is not listed.
+// Looks a staged name up in a list that IsIntactStagedList has passed,
+// without regard to ASCII letter case; the list's CRC is not checked again.
+// Any bytes are read safely. False when it is not listed.
 bool FindListedFile(const unsigned char* image, unsigned int length, const char* name,
                     ListedFile* out);
 

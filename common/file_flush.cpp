@@ -1,0 +1,25 @@
+// FlushFileAt: open, compare the size, flush, close.
+#include <windows.h>
+#include "common/file_flush.h"
+#include "common/file_ops.h"
+
+bool FlushFileAt(const char* path, const FileSize* expected)
+{
+    HANDLE file = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, 0, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, 0);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    bool flushed = false;
+    if (expected != 0) {
+        FileSize size;
+        size.low = GetFileSize(file, &size.high);
+        if (size.low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR)
+            goto done;
+        if (size.low != expected->low || size.high != expected->high)
+            goto done;
+    }
+    flushed = OpFlush(file, path) != FALSE;
+done:
+    CloseHandle(file);
+    return flushed;
+}

@@ -1,0 +1,19 @@
+// Flushing a file that the update has just written to the disk, so that a
+// name given to it afterwards never outlives its content in a power cut.
+#ifndef COMMON_FILE_FLUSH_H
+#define COMMON_FILE_FLUSH_H
+
+#include <windows.h>
+
+// A file's size in its two 32-bit halves, as the ANSI calls report it.
+struct FileSize {
+    DWORD low;
+    DWORD high;
+};
+
+// Opens `path` for writing (only such a handle can be flushed) and flushes
+// it; with `expected` given, only when the file has exactly that size.
+// True when it was flushed.
+bool FlushFileAt(const char* path, const FileSize* expected);
+
+#endif

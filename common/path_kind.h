@@ -1,0 +1,16 @@
+// What a path names, read from its attributes: a file, a folder, nothing, or
+// something that cannot be told. Only "no such file" and "no such path" mean
+// that nothing is there; any other failure (a name the ANSI calls cannot
+// spell, a network error, access refused) keeps whatever may be there.
+#ifndef COMMON_PATH_KIND_H
+#define COMMON_PATH_KIND_H
+
+#include <windows.h>
+
+enum PathKind { PathMissing, PathFile, PathFolder, PathUnknown };
+
+// The kind of `path`; with `attributes` given, its attributes too (only
+// meaningful for PathFile and PathFolder).
+PathKind QueryPath(const char* path, DWORD* attributes = 0);
+
+#endif
