@@ -1,4 +1,4 @@
-// GetDocumentsFolder, GetDataFolder and MigrateDataFiles. SHGetFolderPathA is
+// GetDocumentsFolder and MigrateDataFiles. SHGetFolderPathA is
 // missing from the original Windows 95 and NT 4.0, so it is looked up at run
 // time: SHFOLDER.DLL first (the redistributable), SHELL32.DLL otherwise.
 //
@@ -6,14 +6,19 @@
 // checked for its full size, flushed, and only then renamed to its own
 // name; the source is deleted last, once the new name is on the disk. A
 // stop at any instant leaves the source whole, and at worst a temporary
-// file that the next run replaces.
+// file that the next run removes. A source whose name the data folder
+// already holds is deleted only when it holds the same bytes; a different
+// one (newer data, say) stays where it is.
 #include <windows.h>
+#include "common/file_flush.h"
 #include "common/file_ops.h"
 #include "common/file_removal.h"
 #include "common/path_helpers.h"
+#include "common/path_kind.h"
 #include "common/res_strings.h"
 #include "common/text.h"
 #include "post/data_migration.h"
+#include "post/same_content.h"
 #include "res/resource.h"
 
 typedef HRESULT(WINAPI* ShGetFolderPathFunction)(HWND, int, HANDLE, DWORD, LPSTR);
@@ -68,30 +73,9 @@ static bool MakeDataFolder(const char* documents, char* out, unsigned int id)
     if (!MakePath(out, PATH_BUFFER_SIZE, 0, documents, LoadResString(id), 0))
         return false;
     // Whatever already exists under that name is taken as the data folder.
-    if (GetFileAttributesA(out) == INVALID_FILE_ATTRIBUTES)
+    if (QueryPath(out) == PathMissing)
         OpCreateFolder(out);
     return true;
-}
-
-bool GetDataFolder(char* out, unsigned int id)
-{
-    char documents[PATH_BUFFER_SIZE];
-    out[0] = 0;
-    if (GetDocumentsFolder(documents))
-        MakeDataFolder(documents, out, id);
-    return lstrlenA(out) != 0;
-}
-
-static bool IsExistingFile(const char* path)
-{
-    DWORD attributes = GetFileAttributesA(path);
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
-}
-
-static bool IsExistingFolder(const char* path)
-{
-    DWORD attributes = GetFileAttributesA(path);
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
 enum Destination {
@@ -112,7 +96,7 @@ enum Destination {
 // have no common way to compare file identities. `sourceSize` receives the
 // source's size while it is held.
 static Destination CompareFiles(const char* source, const char* destination,
-                                DWORD* sourceSize)
+                                FileSize* sourceSize)
 {
     char sourceFull[PATH_BUFFER_SIZE];
     char destinationFull[PATH_BUFFER_SIZE];
@@ -130,8 +114,8 @@ static Destination CompareFiles(const char* source, const char* destination,
     if (held == INVALID_HANDLE_VALUE)
         return CannotTell;
     Destination result = CannotTell;
-    DWORD high = 0;
-    *sourceSize = GetFileSize(held, &high);
+    sourceSize->low = GetFileSize(held, &sourceSize->high);
+    bool sized = sourceSize->low != INVALID_FILE_SIZE || GetLastError() == NO_ERROR;
     HANDLE other = CreateFileA(destination, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, 0,
                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, 0);
     DWORD error = GetLastError();
@@ -143,43 +127,25 @@ static Destination CompareFiles(const char* source, const char* destination,
     } else if (error == ERROR_SHARING_VIOLATION) {
         result = DestinationSame;
     }
-    // A file of 4 GB or more is more than a copy here can check.
-    if (high != 0 || *sourceSize == INVALID_FILE_SIZE)
-        result = result == DestinationMissing ? CannotTell : result;
+    // A copy can only be checked against a size that was read.
+    if (!sized && result == DestinationMissing)
+        result = CannotTell;
     CloseHandle(held);
     return result;
-}
-
-// Opens `path` for writing and flushes it to the disk; with `size` given,
-// only when the file has exactly that size.
-static bool FlushFile(const char* path, const DWORD* size)
-{
-    HANDLE file = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, 0, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, 0);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD high = 0;
-    bool flushed = (size == 0 || (GetFileSize(file, &high) == *size && high == 0)) &&
-                   OpFlush(file, path);
-    CloseHandle(file);
-    return flushed;
 }
 
 // Copies `source` to `temp`, checks the copy's size and flushes it. The copy
 // carries the source's attributes, returned in `attributes`; it is left
 // writable, since only a writable file can be flushed. False, with `temp`
 // removed, on failure.
-static bool CopyComplete(const char* source, const char* temp, DWORD sourceSize,
+static bool CopyComplete(const char* source, const char* temp, const FileSize& sourceSize,
                          DWORD* attributes)
 {
-    bool complete = OpCopy(source, temp) != FALSE;
-    *attributes = GetFileAttributesA(temp);
-    if (complete && *attributes == INVALID_FILE_ATTRIBUTES)
-        complete = false;
+    bool complete = OpCopy(source, temp) && QueryPath(temp, attributes) == PathFile;
     if (complete && (*attributes & FILE_ATTRIBUTE_READONLY))
         complete = OpSetAttributes(temp, *attributes & ~FILE_ATTRIBUTE_READONLY) != FALSE;
     if (complete)
-        complete = FlushFile(temp, &sourceSize);
+        complete = FlushFileAt(temp, &sourceSize);
     if (!complete)
         RemoveFile(temp);
     return complete;
@@ -196,27 +162,37 @@ static bool MoveDataFile(const char* folder, const char* dataFolder, const char*
     // A path the ANSI calls cannot take leaves the file where it is.
     if (!MakePath(source, sizeof source, 0, folder, name, 0) || lstrlenA(source) >= MAX_PATH)
         return false;
-    // A folder named like a data file is not a data file.
-    if (!IsExistingFile(source))
+    // A folder named like a data file is not a data file; a name whose
+    // attributes cannot be read may still be one, and stays.
+    switch (QueryPath(source)) {
+    case PathMissing:
+    case PathFolder:
         return true;
+    case PathFile:
+        break;
+    default:
+        return false;
+    }
     if (dataFolder == 0 || !MakePath(destination, sizeof destination, 0, dataFolder, name, 0) ||
         lstrlenA(destination) >= MAX_PATH ||
         !MakePath(temp, sizeof temp, 0, dataFolder, MOVE_TEMP_FILE, 0))
         return false;
 
-    DWORD sourceSize = 0;
+    FileSize sourceSize = { 0, 0 };
     switch (CompareFiles(source, destination, &sourceSize)) {
     case DestinationSame:
         return true;
     case DestinationOther:
-        return RemoveFile(source);
+        // The data folder's copy wins. The installation's goes only when it
+        // is the same data; different data (a copy the user went on using
+        // after going back to an older version) is never deleted.
+        return HoldSameBytes(source, destination) && RemoveFile(source);
     case DestinationMissing:
         break;
     default:
         return false;
     }
     DWORD attributes = 0;
-    RemoveFile(temp);
     if (!CopyComplete(source, temp, sourceSize, &attributes))
         return false;
     if (!OpRename(temp, destination)) {
@@ -227,10 +203,26 @@ static bool MoveDataFile(const char* folder, const char* dataFolder, const char*
     // that writes its directory back in any order (FAT) could otherwise keep
     // the delete and lose the rename. Flushing the renamed file writes its
     // directory entry.
-    bool named = FlushFile(destination, 0);
+    bool named = FlushFileAt(destination, 0);
     if (attributes & FILE_ATTRIBUTE_READONLY)
         OpSetAttributes(destination, attributes);
     return named && RemoveFile(source);
+}
+
+// The name by which a found list file can be opened: its long name, or its
+// short one where the long name cannot be used. On the NT family a long name
+// with characters outside the ANSI code page comes back with '?' in their
+// place, and a long name can make a path that the ANSI calls cannot take.
+// The file then moves under its short name.
+static const char* ReachableName(const char* folder, const WIN32_FIND_DATAA& entry)
+{
+    char path[PATH_BUFFER_SIZE];
+    if (entry.cAlternateFileName[0] == 0)
+        return entry.cFileName;
+    if (MakePath(path, sizeof path, 0, folder, entry.cFileName, 0) && lstrlenA(path) < MAX_PATH &&
+        QueryPath(path) != PathUnknown)
+        return entry.cFileName;
+    return entry.cAlternateFileName;
 }
 
 bool MigrateDataFiles(const char* folder, char* dataFolder)
@@ -246,7 +238,7 @@ bool MigrateDataFiles(const char* folder, char* dataFolder)
     if (lookup == LookupFound) {
         if (!MakeDataFolder(documents, dataFolder, IDS_DATA_FOLDER))
             CopyText(dataFolder, PATH_BUFFER_SIZE, documents);  // named in the warning
-        else if (IsExistingFolder(dataFolder))
+        else if (QueryPath(dataFolder) == PathFolder)
             target = dataFolder;
     }
     // A temporary file left by a stopped run is never a user's file.
@@ -264,7 +256,7 @@ bool MigrateDataFiles(const char* folder, char* dataFolder)
         return complete;
     // Each file is moved while the search is open; the search walks on.
     do {
-        complete = MoveDataFile(folder, target, entry.cFileName) && complete;
+        complete = MoveDataFile(folder, target, ReachableName(folder, entry)) && complete;
     } while (FindNextFileA(search, &entry));
     FindClose(search);
     return complete;

@@ -9,20 +9,18 @@
 // False, with `out` empty, when the system has no lookup or it gives no path.
 bool GetDocumentsFolder(char* out);
 
-// The data folder named by string entry `id` inside the documents folder,
-// created when missing, into the path buffer `out`. False when there is none.
-bool GetDataFolder(char* out, unsigned int id);
-
 // Moves "TLCDDB.DB", "CHG.LOG" and every "*.LST" of `folder` into the data
-// folder, never overwriting a file already there (the data folder's copy
-// wins and the source is deleted). Writes the data folder into the path
-// buffer `dataFolder` (empty when it cannot be named). Returns false when a
-// data file stayed in `folder`: no usable documents or data folder, a copy
-// that failed, a path that does not fit, a source that another program
-// holds or whose destination tells nothing. A source that is the data
-// folder's file itself (or whose data folder's file another program holds)
-// stays without counting as left behind. Where the system has no
-// documents-folder lookup at all, nothing is moved and the result is true.
+// folder, never overwriting a file already there: the data folder's copy
+// wins, and the source is deleted only when it holds the same bytes. Writes
+// the data folder into the path buffer `dataFolder` (empty when it cannot
+// be named). Returns false when a data file stayed in `folder`: no usable
+// documents or data folder, a copy that failed, a path that does not fit, a
+// source that another program holds, whose attributes cannot be read or
+// whose destination tells nothing, or a source that differs from the data
+// folder's file of its name. A source that is the data folder's file itself
+// (or whose data folder's file another program holds) stays without
+// counting as left behind. Where the system has no documents-folder lookup
+// at all, nothing is moved and the result is true.
 bool MigrateDataFiles(const char* folder, char* dataFolder);
 
 #endif

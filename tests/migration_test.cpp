@@ -81,14 +81,52 @@ TEST_F(Migration, ExistingDataFolderAndItsOtherFilesAreUntouched)
     EXPECT_EQ("data of CHG.LOG", ReadFileBytes(data + "\\CHG.LOG"));
 }
 
-TEST_F(Migration, ExistingDestinationWinsAndTheSourceIsDeleted)
+// The data folder's copy always wins. The installation's copy of the same
+// name goes only when it holds the same bytes; one that differs, in its
+// size or only in its last block, stays where it is, and the move says so.
+TEST_F(Migration, ExistingDestinationWinsAndOnlyTheSameBytesAreDeleted)
 {
     ASSERT_TRUE(MakeFolder(data));
-    Put(data, "TLCDDB.DB", "the user's database");
-    Put(install, "TLCDDB.DB", "the installation's database");
+    std::string database(3 * 8192 + 100, 'd'), newer = database;
+    newer.back() = 'n';
+    Put(data, "TLCDDB.DB", database);
+    Put(install, "TLCDDB.DB", newer);
+    Put(data, "CHG.LOG", "the user's log");
+    Put(install, "CHG.LOG", "the user's log, longer");
+    EXPECT_FALSE(Migrate(install));
+    EXPECT_TRUE(ReadFileBytes(data + "\\TLCDDB.DB") == database);
+    EXPECT_TRUE(ReadFileBytes(install + "\\TLCDDB.DB") == newer);
+    EXPECT_EQ("the user's log, longer", ReadFileBytes(install + "\\CHG.LOG"));
+
+    Put(install, "TLCDDB.DB", database);
+    Put(install, "CHG.LOG", "the user's log");
     EXPECT_TRUE(Migrate(install));
-    EXPECT_EQ("the user's database", ReadFileBytes(data + "\\TLCDDB.DB"));
+    EXPECT_TRUE(ReadFileBytes(data + "\\TLCDDB.DB") == database);
     EXPECT_FALSE(FileExists(install + "\\TLCDDB.DB"));
+    EXPECT_FALSE(FileExists(install + "\\CHG.LOG"));
+}
+
+// A list file whose long name has a character outside code page 932 comes
+// back from the ANSI search with '?' in its place; it moves under its short
+// name instead of staying behind.
+TEST_F(Migration, ListFileWithAnUnspellableNameMovesUnderItsShortName)
+{
+    std::wstring wide = std::wstring(install.begin(), install.end()) + L"\\\uD55C\uAE00 discs.LST";
+    HANDLE file = CreateFileW(wide.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file);
+    DWORD written = 0;
+    WriteFile(file, "hangul", 6, &written, nullptr);
+    CloseHandle(file);
+    WIN32_FIND_DATAA entry;
+    HANDLE search = FindFirstFileA((install + "\\*.LST").c_str(), &entry);
+    ASSERT_NE(INVALID_HANDLE_VALUE, search);
+    FindClose(search);
+    ASSERT_NE(std::string::npos, std::string(entry.cFileName).find('?')) << entry.cFileName;
+    ASSERT_NE(0, entry.cAlternateFileName[0]) << "no short name";
+
+    EXPECT_TRUE(Migrate(install));
+    EXPECT_EQ("hangul", ReadFileBytes(data + "\\" + entry.cAlternateFileName));
+    EXPECT_EQ("", ListFolder(install));
 }
 
 // A run stopped during a copy leaves part of it under the temporary name;

@@ -342,6 +342,50 @@ protected:
         EXPECT_EQ(icon, box.icon) << BoxIconName(box.icon);
     }
 
+    // Starts the test build of the updater (TLSTOPS.exe: its file operations
+    // counted, logged and, as `settings` ask, stopped, slowed or cut short)
+    // from the release folder as `family`, and waits for its window.
+    bool StartTestBuild(UpdaterProcess& process, const Family& family,
+                        const std::map<std::string, std::string>& settings)
+    {
+        std::string variant = release + "\\TLSTOPS.exe";
+        if (!CopyFileA((TestProgramFolder() + "..\\TLSTOPS.exe").c_str(), variant.c_str(), FALSE))
+            return false;
+        WriteStringValue(HKEY_CURRENT_USER, "Software\\Wine\\AppDefaults\\TLSTOPS.exe", "Version",
+                         family.wineVersion);
+        for (const auto& setting : settings)
+            SetEnvironmentVariableA(setting.first.c_str(), setting.second.c_str());
+        bool started = process.Start(variant);
+        for (const auto& setting : settings)
+            SetEnvironmentVariableA(setting.first.c_str(), nullptr);
+        return started;
+    }
+
+    // Runs the test build and presses Start. Stop point 0 never stops: the
+    // run completes, its box is answered with OK, Exit is pressed and the
+    // restart question answered with No; `boxes` receives what they said.
+    // Returns false when it did not end by itself within a minute.
+    bool RunStopped(const Family& family, unsigned int stopAt, const std::string& log,
+                    std::map<std::string, std::string> settings = {},
+                    std::vector<SeenBox>* boxes = nullptr)
+    {
+        UpdaterProcess stopped;
+        settings["TOLVANE_STOP_AT"] = std::to_string(stopAt);
+        settings["TOLVANE_OP_LOG"] = log;
+        if (!StartTestBuild(stopped, family, settings))
+            return false;
+        BoxWatcher watcher(stopped.threadId, { IDOK, IDNO });
+        PressButton(stopped.dialog, IDOK);
+        if (stopAt == 0 && watcher.WaitForBoxes(1, 60000)) {
+            WaitFor([&] { return IsWindowEnabled(GetDlgItem(stopped.dialog, IDCANCEL)) != FALSE; }, 10000);
+            PressButton(stopped.dialog, IDCANCEL);
+        }
+        bool ended = stopped.WaitForExit(60000) != STILL_ACTIVE;
+        if (boxes != nullptr)
+            *boxes = watcher.Boxes();
+        return ended;
+    }
+
     std::string root, install, release, marker, system, data, oldMain, smallDisk;
     RegValue savedDocuments;
     bool redirected = false;
@@ -597,6 +641,47 @@ TEST_F(Update, DataThatCannotMoveIsToldAndStaysWhole)
     ExitAfterARestartQuestion();
 }
 
+// A user updated once, went back to 3.12 and kept working: the database,
+// the change log and a list file in the installation folder now differ from
+// the data folder's older ones. The data folder's copies win and stay as
+// they are, and the newer data stays where it is, told about; once the
+// copies hold the same bytes, the installation's go.
+TEST_F(Update, NewerDataInTheInstallationIsNeverDeleted)
+{
+    Machine(WINXP);
+    Release();
+    ASSERT_TRUE(MakeFolder(data));
+    for (const char* name : DATA_FILES)
+        ASSERT_TRUE(WriteFileBytes(data + "\\" + name, std::string("older ") + name));
+    Launch();
+    StartExpecting(DataStayed(install, data), BoxIcon::Warning);
+    for (const char* name : DATA_FILES) {
+        EXPECT_EQ(std::string("older ") + name, ReadFileBytes(data + "\\" + name));
+        EXPECT_EQ(std::string("user data ") + name, ReadFileBytes(install + "\\" + name));
+    }
+    for (const char* name : DATA_FILES)
+        ASSERT_TRUE(WriteFileBytes(data + "\\" + name, std::string("user data ") + name));
+    StartExpecting(DONE, BoxIcon::Information);
+    ExpectUpdated(WINXP);
+    ExitAfterARestartQuestion();
+}
+
+// A data copy that comes out short while reporting success (the test build
+// writes half of each and says it is done) never takes the file's name: the
+// sources stay whole and the run says so.
+TEST_F(Update, ShortDataCopyNeverReplacesTheSource)
+{
+    Machine(WINXP);
+    Release();
+    std::vector<SeenBox> boxes;
+    ASSERT_TRUE(RunStopped(WINXP, 0, root + "\\operations.log", { { "TOLVANE_SHORT_COPY", "1" } }, &boxes));
+    ASSERT_EQ(2u, boxes.size());
+    ExpectBox(boxes[0], DataStayed(install, data), BoxIcon::Warning);
+    EXPECT_EQ(RESTART, boxes[1].text);
+    ExpectDataStayedWhole();
+    EXPECT_FALSE(FileExists(data + "\\TLMOVE.TMP"));
+}
+
 // The documents disk fills up during the move, twice: no data file ever
 // appears there in part, the database stays whole where it was, and each
 // run says so; what fits moves whole.
@@ -681,31 +766,6 @@ protected:
         RemoveTree(install);
         MakeFolder(install);
         Machine(family);
-    }
-
-    // Runs the stop-point build from the release folder and presses Start.
-    // Stop point 0 never stops: the run completes and its box is answered.
-    // Returns false when it did not end by itself within a minute.
-    bool RunStopped(const Family& family, unsigned int stopAt, const std::string& log)
-    {
-        std::string variant = release + "\\TLSTOPS.exe";
-        if (!CopyFileA((TestProgramFolder() + "..\\TLSTOPS.exe").c_str(), variant.c_str(), FALSE))
-            return false;
-        WriteStringValue(HKEY_CURRENT_USER, "Software\\Wine\\AppDefaults\\TLSTOPS.exe", "Version",
-                         family.wineVersion);
-        SetEnvironmentVariableA("TOLVANE_STOP_AT", std::to_string(stopAt).c_str());
-        SetEnvironmentVariableA("TOLVANE_OP_LOG", log.c_str());
-        UpdaterProcess stopped;
-        bool started = stopped.Start(variant);
-        SetEnvironmentVariableA("TOLVANE_STOP_AT", nullptr);
-        SetEnvironmentVariableA("TOLVANE_OP_LOG", nullptr);
-        if (!started)
-            return false;
-        BoxWatcher watcher(stopped.threadId, { IDOK, IDNO });
-        PressButton(stopped.dialog, IDOK);
-        if (stopAt == 0 && watcher.WaitForBoxes(1, 60000))
-            PressButton(stopped.dialog, IDCANCEL);
-        return stopped.WaitForExit(60000) != STILL_ACTIVE;
     }
 
     // The shipped updater, run once more: its boxes (the outcome, then the

@@ -6,6 +6,11 @@
 //   TOLVANE_STOP_AT  k (from 1); unset or 0: never stop
 //   TOLVANE_OP_LOG   file that receives one line per operation:
 //                    "<n> <operation> <path>|<second path>"
+//   TOLVANE_SLOW     "<operation>:<text>;..." : each operation of that name
+//                    whose first path contains the text waits 3 s first, as
+//                    a slow CD-ROM or disk would make it
+//   TOLVANE_SHORT_COPY  set: every data copy writes half of its source and
+//                    reports success, as a copy that lost bytes would
 // Like the updater, this build has no C runtime: Win32 calls only.
 #include <windows.h>
 #include "common/file_ops.h"
@@ -15,6 +20,9 @@ static bool SettingsRead;
 static unsigned int StopAt;
 static unsigned int Count;
 static char LogPath[MAX_PATH];
+static char Slow[512];
+static bool ShortCopies;
+static const DWORD SLOW_MS = 3000;
 static unsigned char CopyBuffer[65536];
 
 static void ReadSettings()
@@ -30,6 +38,42 @@ static void ReadSettings()
     n = GetEnvironmentVariableA("TOLVANE_OP_LOG", LogPath, sizeof LogPath);
     if (n == 0 || n >= sizeof LogPath)
         LogPath[0] = 0;
+    n = GetEnvironmentVariableA("TOLVANE_SLOW", Slow, sizeof Slow);
+    if (n == 0 || n >= sizeof Slow)
+        Slow[0] = 0;
+    ShortCopies = GetEnvironmentVariableA("TOLVANE_SHORT_COPY", text, sizeof text) != 0;
+}
+
+// Whether `text` holds `part` (its first `length` bytes) anywhere.
+static bool Contains(const char* text, const char* part, int length)
+{
+    for (; *text != 0; ++text) {
+        int i = 0;
+        while (i < length && text[i] != 0 && text[i] == part[i])
+            ++i;
+        if (i == length)
+            return true;
+    }
+    return false;
+}
+
+// Whether TOLVANE_SLOW names this operation on this path.
+static bool IsSlow(const char* operation, const char* path)
+{
+    for (const char* entry = Slow; *entry != 0;) {
+        const char* end = entry;
+        while (*end != 0 && *end != ';')
+            ++end;
+        const char* colon = entry;
+        while (colon < end && *colon != ':')
+            ++colon;
+        int nameLength = static_cast<int>(colon - entry);
+        if (colon < end && lstrlenA(operation) == nameLength && Contains(operation, entry, nameLength) &&
+            Contains(path, colon + 1, static_cast<int>(end - colon - 1)))
+            return true;
+        entry = *end == ';' ? end + 1 : end;
+    }
+    return false;
 }
 
 static void Log(const char* operation, const char* path, const char* second)
@@ -76,6 +120,8 @@ static void Step(const char* operation, const char* path, const char* second,
     ReadSettings();
     ++Count;
     Log(operation, path, second);
+    if (IsSlow(operation, path))
+        Sleep(SLOW_MS);
     if (Count != StopAt)
         return;
     if (halfFrom != 0)
@@ -129,6 +175,10 @@ BOOL OpRename(const char* from, const char* to)
 BOOL OpCopy(const char* from, const char* to)
 {
     Step("copy", from, to, from, to);
+    if (ShortCopies) {
+        WriteHalf(from, to);
+        return TRUE;
+    }
     return CopyFileA(from, to, FALSE);
 }
 
