@@ -24,13 +24,6 @@ static const UINT TEMP_NAME_LENGTH = 260;
 
 enum RowResult { RowInstalled, RowFailed, RowDamaged };
 
-static void ShowInstallError(HWND dialog, unsigned int textId)
-{
-    const char* caption = LoadResString(IDS_CAPTION);
-    const char* text = LoadResString(textId);
-    MessageBoxA(dialog, text, caption, MB_ICONERROR);
-}
-
 // Whether a file (or anything that cannot be told from one) has this name.
 static bool Exists(const char* path)
 {
@@ -185,12 +178,12 @@ fail:
 }
 
 bool InstallGroup(HWND dialog, const StagedGroup& group, const char* copyFolder,
-                  const char* destinationFolder, const char* ownFolder)
+                  const char* destinationFolder, const char* ownFolder, unsigned int* failure)
 {
     for (unsigned int i = 0; i < group.rowCount; ++i) {
         RowResult result = InstallRow(group.rows[i], copyFolder, destinationFolder, ownFolder);
         if (result != RowInstalled) {
-            ShowInstallError(dialog, result == RowDamaged ? IDS_DAMAGED : IDS_IO_ERROR);
+            *failure = result == RowDamaged ? IDS_DAMAGED : IDS_IO_ERROR;
             return false;
         }
         if (group.advancesProgress)
@@ -222,7 +215,7 @@ static bool PrepareWorkFolder(const char* systemFolder, char* workFolder)
     }
 }
 
-bool InstallStagedFiles(HWND dialog, const char* installFolder)
+bool InstallStagedFiles(HWND dialog, const char* installFolder, unsigned int* failure)
 {
     char ownFolder[PATH_BUFFER_SIZE];
     char systemFolder[SYSTEM_FOLDER_SIZE];
@@ -231,14 +224,13 @@ bool InstallStagedFiles(HWND dialog, const char* installFolder)
     bool installed = true;
 
     InstallPlan plan = GroupsForPlatform(OsVersion);
-    if (!GetOwnFolder(ownFolder, sizeof ownFolder)) {
-        ShowInstallError(dialog, IDS_IO_ERROR);
+    *failure = IDS_IO_ERROR;
+    if (!GetOwnFolder(ownFolder, sizeof ownFolder))
         return false;
-    }
     // A release whose list is missing or damaged is refused before anything
     // is touched.
     if (!LoadStagedList(ownFolder, plan)) {
-        ShowInstallError(dialog, IDS_DAMAGED);
+        *failure = IDS_DAMAGED;
         return false;
     }
     // A run stopped inside the copy step leaves the platform's temporary
@@ -253,16 +245,14 @@ bool InstallStagedFiles(HWND dialog, const char* installFolder)
             if (!systemFetched) {
                 UINT length = GetSystemDirectoryA(systemFolder, SYSTEM_FOLDER_SIZE);
                 if (length == 0 || length >= SYSTEM_FOLDER_SIZE ||
-                    !PrepareWorkFolder(systemFolder, workFolder)) {
-                    ShowInstallError(dialog, IDS_IO_ERROR);
+                    !PrepareWorkFolder(systemFolder, workFolder))
                     return false;
-                }
                 systemFetched = true;
             }
             destination = systemFolder;
             copyFolder = workFolder;
         }
-        if (!InstallGroup(dialog, group, copyFolder, destination, ownFolder)) {
+        if (!InstallGroup(dialog, group, copyFolder, destination, ownFolder, failure)) {
             installed = false;
             break;
         }
@@ -271,5 +261,7 @@ bool InstallStagedFiles(HWND dialog, const char* installFolder)
     // or was removed with its failing row.
     if (systemFetched)
         OpRemoveFolder(workFolder);
+    if (installed)
+        *failure = 0;
     return installed;
 }

@@ -1,6 +1,8 @@
 // The main dialog: initialisation, logo painting, terms-box colouring and
 // command dispatch. What Start and Exit do lives in update_run.cpp and
-// exit_restart.cpp.
+// exit_restart.cpp; while an update runs, the dialog only paints and
+// answers: Start, Exit and close requests do nothing, Windows may not end
+// the session, and the pointer is the wait cursor.
 #include <windows.h>
 #include <commctrl.h>
 #include "common/app_state.h"
@@ -53,8 +55,16 @@ static void PaintLogo(HWND dialog)
     EndPaint(dialog, &paint);
 }
 
+// Gives a message the result `value`, as a dialog procedure must.
+static INT_PTR Answer(HWND dialog, LONG_PTR value)
+{
+    SetWindowLongPtrA(dialog, DWLP_MSGRESULT, value);
+    return TRUE;
+}
+
 INT_PTR CALLBACK UpdaterDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    RunPhase phase = CurrentRunPhase();
     switch (message) {
     case WM_INITDIALOG:
         InitUpdaterDialog(dialog);
@@ -71,7 +81,20 @@ INT_PTR CALLBACK UpdaterDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
             return reinterpret_cast<INT_PTR>(GetStockObject(WHITE_BRUSH));
         }
         return FALSE;
+    case WM_SETCURSOR:
+        if (phase != RunWorking)
+            return FALSE;
+        SetCursor(LoadCursorA(0, IDC_WAIT));
+        return Answer(dialog, TRUE);
+    case WM_QUERYENDSESSION:
+        // A log-off or shutdown would end the update part-way.
+        return phase == RunIdle ? FALSE : Answer(dialog, FALSE);
+    case WM_CLOSE:
+        // Only the dialog manager's own handling turns a close into Exit.
+        return phase != RunIdle;
     case WM_COMMAND:
+        if (phase != RunIdle)
+            return TRUE;
         switch (LOWORD(wParam)) {
         case IDOK:
             RunStartSequence(dialog);

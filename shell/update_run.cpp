@@ -1,5 +1,10 @@
-// The update run behind the Start button. It runs synchronously on the
-// dialog's thread; the disabled buttons keep a second run or an exit out.
+// The update run behind the Start button. Its work (lookup, installation,
+// settings, data move) runs on one worker thread, which touches no window
+// but the progress bar; the dialog's thread starts it, then only paints,
+// moves, answers the system and waits, and shows the outcome's box itself
+// once the worker has ended. Keyboard input meant for the dialog is dropped
+// while the worker runs, and any input still queued is dropped before the
+// box, so that the box is only ever answered by someone who has seen it.
 #include <windows.h>
 #include "common/app_state.h"
 #include "common/path_helpers.h"
@@ -11,63 +16,162 @@
 #include "res/resource.h"
 #include "shell/update_run.h"
 
+// Written by the dialog's thread only.
+static RunPhase Phase = RunIdle;
+
+// What the worker hands back: written by the worker before it ends, read by
+// the dialog's thread after it has ended.
+struct RunOutcome {
+    HWND dialog;
+    unsigned int message;  // string id of the box
+    UINT icon;
+    bool complete;  // every file installed: the restart is due
+    char folder[PATH_BUFFER_SIZE];
+    char dataFolder[PATH_BUFFER_SIZE];
+};
+
+RunPhase CurrentRunPhase()
+{
+    return Phase;
+}
+
 static void EnableButtons(HWND dialog, BOOL enable)
 {
     EnableWindow(GetDlgItem(dialog, IDOK), enable);
     EnableWindow(GetDlgItem(dialog, IDCANCEL), enable);
 }
 
+// Lookup, installation, settings and data move, in this order. The only
+// window it touches is the progress bar, through messages that the dialog's
+// thread handles while it waits.
+static void DoUpdate(RunOutcome* outcome)
+{
+    outcome->message = IDS_NOT_INSTALLED;
+    outcome->icon = MB_ICONINFORMATION;
+    outcome->complete = false;
+    outcome->folder[0] = 0;
+    outcome->dataFolder[0] = 0;
+    if (!LocateInstallation(outcome->folder))
+        return;
+    unsigned int failure = IDS_IO_ERROR;
+    if (!InstallStagedFiles(outcome->dialog, outcome->folder, &failure)) {
+        outcome->message = failure;
+        outcome->icon = MB_ICONERROR;
+        return;
+    }
+    // The settings report nothing; the update is complete once every file
+    // is in place. Data files that could not move are told about.
+    ApplySettingsDefaults();
+    outcome->complete = true;
+    if (MigrateDataFiles(outcome->folder, outcome->dataFolder))
+        outcome->message = IDS_DONE;
+    else {
+        outcome->message = IDS_DATA_STAYED;
+        outcome->icon = MB_ICONWARNING;
+    }
+}
+
+static DWORD WINAPI UpdateWorker(void* parameter)
+{
+    DoUpdate(static_cast<RunOutcome*>(parameter));
+    return 0;
+}
+
+static bool IsKeyboardInput(UINT message)
+{
+    return message >= WM_KEYFIRST && message <= WM_KEYLAST;
+}
+
+// Handles the thread's messages until `worker` has ended: painting, moves,
+// the bar's positions, the system's probes and whatever is sent to the
+// dialog. Keyboard input is dropped; the dialog procedure ignores commands
+// and close requests meanwhile.
+static void WaitForWorker(HANDLE worker)
+{
+    for (;;) {
+        DWORD woke = MsgWaitForMultipleObjects(1, &worker, FALSE, INFINITE, QS_ALLINPUT);
+        if (woke != WAIT_OBJECT_0 + 1) {
+            // The worker ended, or the wait itself failed: then the only
+            // safe course is to wait for the worker without the window.
+            if (woke != WAIT_OBJECT_0)
+                WaitForSingleObject(worker, INFINITE);
+            return;
+        }
+        MSG message;
+        while (PeekMessageA(&message, 0, 0, 0, PM_REMOVE))
+            if (!IsKeyboardInput(message.message) && message.message != WM_QUIT)
+                DispatchMessageA(&message);
+    }
+}
+
+// Drops the keys and clicks that arrived before the box: they were meant
+// for the busy window, never for a box that was not there.
+static void DropQueuedInput()
+{
+    MSG message;
+    while (PeekMessageA(&message, 0, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE)) {
+    }
+    while (PeekMessageA(&message, 0, WM_MOUSEFIRST, WM_MOUSELAST, PM_REMOVE)) {
+    }
+}
+
+// The box of the outcome, owned by the dialog. The warning that data files
+// stayed names the installation folder and the data folder.
+static void ShowOutcome(HWND dialog, const RunOutcome& outcome)
+{
+    if (outcome.message != IDS_DATA_STAYED) {
+        const char* caption = LoadResString(IDS_CAPTION);
+        const char* text = LoadResString(outcome.message);
+        MessageBoxA(dialog, text, caption, MB_OK | outcome.icon);
+        return;
+    }
+    char text[1024];
+    // The format and the folder name take both string buffers; the caption
+    // is loaded once the text is made.
+    const char* format = LoadResString(IDS_DATA_STAYED);
+    const char* dataFolder = outcome.dataFolder;
+    if (dataFolder[0] == 0)
+        dataFolder = LoadResString(IDS_NO_DATA_FOLDER);
+    // wsprintfA writes at most 1024 bytes; the format and two path buffers
+    // stay well below that.
+    wsprintfA(text, format, outcome.folder, dataFolder);
+    MessageBoxA(dialog, text, LoadResString(IDS_CAPTION), MB_OK | outcome.icon);
+}
+
 void RunStartSequence(HWND dialog)
 {
+    // One run at a time: a second press while one runs or reports is void.
+    if (Phase != RunIdle)
+        return;
+    Phase = RunWorking;
     EnableButtons(dialog, FALSE);
-    RunUpdate(dialog);
+    SetCursor(LoadCursorA(0, IDC_WAIT));
+
+    // The string buffers and everything else the work uses are the
+    // worker's alone until it ends: this thread loads no string meanwhile.
+    RunOutcome outcome;
+    outcome.dialog = dialog;
+    DWORD threadId = 0;
+    HANDLE worker = CreateThread(0, 0, UpdateWorker, &outcome, 0, &threadId);
+    if (worker != 0) {
+        WaitForWorker(worker);
+        CloseHandle(worker);
+    } else {
+        // No thread to be had: the work runs here, the window waiting.
+        DoUpdate(&outcome);
+    }
+
+    Phase = RunReporting;
+    SetCursor(LoadCursorA(0, IDC_ARROW));
+    DropQueuedInput();
+    ShowOutcome(dialog, outcome);
+    if (outcome.complete)
+        RestartPending = true;
+
+    Phase = RunIdle;
     EnableButtons(dialog, TRUE);
     // Disabling Start took the keyboard focus away from it; give it back the
     // way the dialog manager moves focus, so Start stays the default button
     // for Enter and Esc still means Exit.
     SendMessageA(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(dialog, IDOK)), TRUE);
-}
-
-// Tells that the update finished but data files stayed in the installation
-// folder, naming it and the data folder.
-static void ShowDataStayed(HWND dialog, const char* folder, const char* dataFolder)
-{
-    char text[1024];
-    // The format and the folder name take both string buffers; the caption
-    // is loaded once the text is made.
-    const char* format = LoadResString(IDS_DATA_STAYED);
-    if (dataFolder[0] == 0)
-        dataFolder = LoadResString(IDS_NO_DATA_FOLDER);
-    // wsprintfA writes at most 1024 bytes; the format and two path buffers
-    // stay well below that.
-    wsprintfA(text, format, folder, dataFolder);
-    MessageBoxA(dialog, text, LoadResString(IDS_CAPTION), MB_OK | MB_ICONWARNING);
-}
-
-bool RunUpdate(HWND dialog)
-{
-    char folder[PATH_BUFFER_SIZE];
-    char dataFolder[PATH_BUFFER_SIZE];
-    folder[0] = 0;
-    unsigned int outcome = IDS_NOT_INSTALLED;
-
-    if (LocateInstallation(folder)) {
-        if (!InstallStagedFiles(dialog, folder))
-            return false;
-        // The settings report nothing; the update is complete once every
-        // file is in place. Data files that could not move are told about.
-        ApplySettingsDefaults();
-        outcome = MigrateDataFiles(folder, dataFolder) ? IDS_DONE : IDS_DATA_STAYED;
-    }
-
-    if (outcome == IDS_DATA_STAYED) {
-        ShowDataStayed(dialog, folder, dataFolder);
-    } else {
-        const char* caption = LoadResString(IDS_CAPTION);
-        const char* text = LoadResString(outcome);
-        MessageBoxA(dialog, text, caption, MB_OK | MB_ICONINFORMATION);
-    }
-    if (outcome != IDS_NOT_INSTALLED)
-        RestartPending = true;
-    return true;
 }

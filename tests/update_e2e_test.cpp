@@ -22,6 +22,7 @@
 #include <vector>
 #include "install/staged_files.h"
 #include "res/resource.h"
+#include "support/answer_probe.h"
 #include "support/box_watcher.h"
 #include "support/messages.h"
 #include "support/registry_fixture.h"
@@ -85,6 +86,52 @@ bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs)
         Sleep(50);
     }
     return condition();
+}
+
+// The cursor that the thread `thread` shows, read through its input state.
+HCURSOR CursorOf(DWORD thread)
+{
+    AttachThreadInput(GetCurrentThreadId(), thread, TRUE);
+    HCURSOR cursor = GetCursor();
+    AttachThreadInput(GetCurrentThreadId(), thread, FALSE);
+    return cursor;
+}
+
+// Covers `window` with one of plain magenta for a moment, then uncovers it,
+// and counts the magenta pixels left in its client area: none when it
+// repainted.
+size_t CoverColourLeftAfterUncovering(HWND window)
+{
+    const COLORREF magenta = RGB(255, 0, 255);
+    WNDCLASSA cls = {};
+    cls.lpfnWndProc = DefWindowProcA;
+    cls.hInstance = GetModuleHandleA(nullptr);
+    cls.hbrBackground = CreateSolidBrush(magenta);
+    cls.lpszClassName = "TolvaneTestCover";
+    RegisterClassA(&cls);
+    RECT area;
+    GetClientRect(window, &area);
+    MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&area), 2);
+    HWND cover = CreateWindowExA(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, cls.lpszClassName, "", WS_POPUP | WS_VISIBLE,
+                                 area.left, area.top, area.right - area.left, area.bottom - area.top,
+                                 nullptr, nullptr, cls.hInstance, nullptr);
+    auto pump = [](DWORD ms) {
+        for (DWORD begun = GetTickCount(); GetTickCount() - begun < ms; Sleep(10)) {
+            MSG message;
+            while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE))
+                DispatchMessageA(&message);
+        }
+    };
+    pump(300);
+    DestroyWindow(cover);
+    pump(700);
+    HDC screen = GetDC(nullptr);
+    std::vector<DWORD> pixels =
+        CapturePixels(screen, area.left, area.top, area.right - area.left, area.bottom - area.top);
+    ReleaseDC(nullptr, screen);
+    UnregisterClassA(cls.lpszClassName, cls.hInstance);
+    DeleteObject(cls.hbrBackground);
+    return static_cast<size_t>(std::count(pixels.begin(), pixels.end(), 0x00FF00FFu));
 }
 
 class Update : public ::testing::Test {
@@ -638,6 +685,75 @@ TEST_F(Update, DataThatCannotMoveIsToldAndStaysWhole)
     StartExpecting(DataStayed(install, data), BoxIcon::Warning);
     ExpectDataStayedWhole();
     DeleteFileA(data.c_str());
+    ExitAfterARestartQuestion();
+}
+
+// On a slow machine (the test build waits 3 s before the copy step of the
+// main executable, before its flush and before the copy of the database)
+// the window answers and repaints throughout, and no input acts: a double
+// click on Start, Esc, Enter, Alt+F4 and close requests change nothing, a
+// log-off is refused, and the pointer is the wait cursor. One box appears
+// at the end and stays until it is answered; Exit then asks to restart.
+TEST_F(Update, SlowRunKeepsTheWindowAnsweringAndIgnoresInput)
+{
+    Machine(WINXP);
+    Release();
+    ASSERT_TRUE(StartTestBuild(updater, WINXP,
+                               { { "TOLVANE_SLOW", "copy-step:tl002.tmp;flush:tl002.tmp;copy:TLCDDB.DB" } }));
+    HWND dialog = updater.dialog;
+    RECT frame;
+    GetWindowRect(dialog, &frame);
+    SetCursorPos((frame.left + frame.right) / 2, frame.top + (frame.bottom - frame.top) / 3);
+    ASSERT_TRUE(WaitFor([&] { return CursorOf(updater.threadId) != nullptr; }, 5000));
+    HCURSOR arrow = CursorOf(updater.threadId);
+
+    DWORD pressed = 0, boxAt = 0;
+    bool boxStayed = false;
+    HCURSOR cursorWithBox = nullptr;
+    BoxWatcher watcher(updater.threadId, { IDOK }, [&](HWND box, const SeenBox&) {
+        boxAt = GetTickCount();
+        cursorWithBox = CursorOf(updater.threadId);
+        Sleep(1500);
+        boxStayed = IsWindowVisible(box) != FALSE;
+    });
+    AnswerProbe probe(dialog, 100);
+    pressed = GetTickCount();
+    PressButton(dialog, IDOK);
+    PressButton(dialog, IDOK);
+    Sleep(1000);  // in the slow copy of the main executable
+    HCURSOR during = CursorOf(updater.threadId);
+    EXPECT_NE(arrow, during) << "no wait cursor during the run";
+    PressKey(updater.threadId, VK_RETURN);
+    PressKey(updater.threadId, VK_RETURN);
+    PressKey(updater.threadId, VK_ESCAPE);
+    PostMessageA(dialog, WM_SYSKEYDOWN, VK_F4, 0x20000001);
+    PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+    PostMessageA(dialog, WM_CLOSE, 0, 0);
+    DWORD_PTR endSession = 1;
+    EXPECT_NE(0, SendMessageTimeoutA(dialog, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_NORMAL, 2000,
+                                     &endSession));
+    EXPECT_EQ(0u, endSession) << "a log-off was allowed during the run";
+    EXPECT_EQ(0u, CoverColourLeftAfterUncovering(dialog)) << "the window did not repaint";
+    EXPECT_TRUE(IsWindow(dialog) && watcher.Boxes().empty() && !ButtonsEnabled());
+
+    ASSERT_TRUE(watcher.WaitForBoxes(1, 90000));
+    probe.Stop();
+    printf("longest unanswered: %lu ms of a %lu ms run\n", static_cast<unsigned long>(probe.LongestUnanswered()),
+           static_cast<unsigned long>(boxAt - pressed));
+    EXPECT_LE(probe.LongestUnanswered(), 250u);
+    EXPECT_EQ(0u, probe.Unanswered());
+    EXPECT_GT(boxAt - pressed, 9000u) << "the test build did not slow the run";
+    EXPECT_TRUE(boxStayed) << "input from before the box answered it";
+    // Handles of the arrow differ between the dialog and the box.
+    EXPECT_NE(during, cursorWithBox) << "the wait cursor stayed with the box";
+    ASSERT_TRUE(WaitFor([this] { return ButtonsEnabled(); }, 10000));
+    Sleep(500);
+    ASSERT_EQ(1u, watcher.Boxes().size());
+    ExpectBox(watcher.Boxes()[0], DONE, BoxIcon::Information);
+    ExpectUpdated(WINXP);
+    EXPECT_NE(0, SendMessageTimeoutA(dialog, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_NORMAL, 2000,
+                                     &endSession));
+    EXPECT_NE(0u, endSession) << "a log-off is refused after the run";
     ExitAfterARestartQuestion();
 }
 

@@ -40,8 +40,9 @@ else
     ctest --preset x64 || status=1
     tested=build/x64
 fi
-# What the stop-point sweep printed: one line for each plan.
-grep -ah '^ *stop points:\|^ *unfinished:' "$tested/Testing/Temporary/LastTest.log" || true
+# What the stop-point sweep printed, one line for each plan, and how long the
+# window of a slowed update took at most to answer.
+grep -ah '^ *stop points:\|^ *unfinished:\|^longest unanswered:' "$tested/Testing/Temporary/LastTest.log" || true
 
 echo "== short fuzz run of the path, text and percentage helpers and the list reader"
 bash tools/fuzz.sh || status=1

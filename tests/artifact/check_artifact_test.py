@@ -55,7 +55,7 @@ def main(exe, whitelist, objdump):
         expect(lambda d: struct.pack_into("<H", d, pe + 24 + 40, 5), "OS version", "OS version 5.0")
         expect(lambda d: struct.pack_into("<H", d, pe + 24 + 48, 5), "subsystem version", "subsystem 5.0")
         expect(lambda d: struct.pack_into("<H", d, pe + 4, 0x8664), "machine", "a non-i386 machine")
-        expect(lambda d: d.extend(b"\0" * (check_artifact.SIZE_LIMIT - len(d) + 1)), "limit", "a file over 68 KB")
+        expect(lambda d: d.extend(b"\0" * (check_artifact.SIZE_LIMIT - len(d) + 1)), "limit", "a file over the size limit")
         # Code that a Pentium cannot run, written over the entry point.
         expect(patch(b"\x0f\x44\xc0"), "cmove", "a conditional move (Pentium Pro)")
         expect(patch(b"\xdb\xf1"), "fcomi", "fcomi (Pentium Pro)")

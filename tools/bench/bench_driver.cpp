@@ -1,5 +1,7 @@
 // Times the updater and its baselines from outside, the same way for each:
-//   bench_driver install <TLUPDATE.exe>          Start press to the outcome box
+//   bench_driver install <TLUPDATE.exe>          Start press to the outcome box,
+//                                                then the longest time the window
+//                                                took to answer a probe meanwhile
 //   bench_driver baseline <bench_baseline.exe> <copy|verinstall> <installation folder>
 //                                                Start press to its success box
 //   bench_driver startup <exe> <caption>         process start to an idle window
@@ -7,6 +9,7 @@
 #include <windows.h>
 #include <cstdio>
 #include <string>
+#include "support/answer_probe.h"
 #include "support/box_watcher.h"
 #include "support/sjis.h"
 #include "support/updater_process.h"
@@ -52,10 +55,12 @@ int Install(const std::string& exe)
     if (!updater.Start(exe))
         return 1;
     WaitForInputIdle(updater.process, 10000);
+    AnswerProbe probe(updater.dialog, 100);
     double start = Now();
     PressButton(updater.dialog, IDOK);
     HWND box = WaitForBox(updater.threadId, nullptr, 120000);
     double end = Now();
+    probe.Stop();
     if (box == nullptr)
         return 1;
     // Only a complete update counts.
@@ -64,7 +69,7 @@ int Install(const std::string& exe)
         Answer(box, IDOK);
         return 1;
     }
-    printf("%.1f\n", end - start);
+    printf("%.1f %lu\n", end - start, static_cast<unsigned long>(probe.LongestUnanswered()));
     Answer(box, IDOK);
     Sleep(200);
     PressButton(updater.dialog, IDCANCEL);

@@ -167,7 +167,8 @@ int main()
     double t0 = Now();
     bool found = LocateInstallation(folder);
     double t1 = Now();
-    bool installed = found && InstallStagedFiles(dialog, folder);
+    unsigned int failure = 0;
+    bool installed = found && InstallStagedFiles(dialog, folder, &failure);
     double t2 = Now();
     ApplySettingsDefaults();
     double t3 = Now();
