@@ -6,12 +6,14 @@
 #include "common/path_helpers.h"
 #include "common/path_kind.h"
 #include "common/res_strings.h"
+#include "common/text.h"
 #include "detect/accepted_versions.h"
 #include "detect/installation_lookup.h"
 #include "install/staged_files.h"
 #include "res/resource.h"
 
-// REG_SZ under the App Paths key: the folder of the installed main executable.
+// REG_SZ (or REG_EXPAND_SZ) under the App Paths key: the folder of the
+// installed main executable.
 static const char PATH_VALUE_NAME[] = "Path";
 // Registry path values are read into at most this many bytes.
 static const DWORD PATH_VALUE_MAX = 260;
@@ -99,8 +101,11 @@ static bool HoldsStoppedSwap(const char* folder, const char* fileName)
         return false;
     if (MakePath(copy, sizeof copy, 0, folder, row->stagedName, 0) && MatchesAcceptedBuild(copy))
         return true;
-    return MakeSetAsideName(name, sizeof name, row->stagedName) &&
-           MakePath(copy, sizeof copy, 0, folder, name, 0) && MatchesAcceptedBuild(copy);
+    for (unsigned int i = 0; i < SET_ASIDE_NAME_COUNT; ++i)
+        if (MakeSetAsideName(name, sizeof name, row->stagedName, i) &&
+            MakePath(copy, sizeof copy, 0, folder, name, 0) && MatchesAcceptedBuild(copy))
+            return true;
+    return false;
 }
 
 // Tests the main executable of `folder`, or where it is missing the
@@ -137,18 +142,27 @@ bool IsAcceptedVersion(char* folder)
 }
 
 // Reads the "Path" value as text: up to its first zero byte or its stored
-// length, at most PATH_VALUE_MAX bytes. A failed read leaves `folder` empty.
+// length, at most PATH_VALUE_MAX bytes. A REG_EXPAND_SZ value (such as
+// "%ProgramFiles%\Tolvane") is expanded, into at most PATH_VALUE_MAX bytes
+// too; values of every other type are taken as they are. A failed read, or
+// an expansion that does not fit, leaves `folder` empty.
 static void ReadRegisteredPath(HKEY key, char* folder)
 {
+    char stored[PATH_BUFFER_SIZE];
+    DWORD type = REG_NONE;
     DWORD length = PATH_VALUE_MAX;
-    if (RegQueryValueExA(key, PATH_VALUE_NAME, 0, 0, reinterpret_cast<BYTE*>(folder), &length) !=
-        ERROR_SUCCESS) {
-        folder[0] = 0;
+    folder[0] = 0;
+    if (RegQueryValueExA(key, PATH_VALUE_NAME, 0, &type, reinterpret_cast<BYTE*>(stored), &length) !=
+        ERROR_SUCCESS)
+        return;
+    stored[length < PATH_VALUE_MAX ? length : PATH_VALUE_MAX] = 0;
+    if (type != REG_EXPAND_SZ) {
+        CopyText(folder, PATH_BUFFER_SIZE, stored);
         return;
     }
-    if (length > PATH_VALUE_MAX)
-        length = PATH_VALUE_MAX;
-    folder[length] = 0;
+    DWORD needed = ExpandEnvironmentStringsA(stored, folder, PATH_VALUE_MAX);
+    if (needed == 0 || needed > PATH_VALUE_MAX)
+        folder[0] = 0;
 }
 
 bool LocateInstallation(char* folder)

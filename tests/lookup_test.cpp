@@ -270,7 +270,9 @@ TEST_F(Lookup, OwnCopyStandsForAMissingMainExecutable)
     EXPECT_FALSE(Locate()) << "only the main executable's own copies count";
 }
 
-TEST_F(Lookup, ValueTypeIsNotLookedAt)
+// Only a REG_EXPAND_SZ value is expanded, within the 260 bytes of a path
+// value; every other type is taken as text, as it is stored.
+TEST_F(Lookup, OnlyAnExpandableValueIsExpanded)
 {
     PutMain(product, "3, 1, 2, 0", 4345856);
     std::string text = product + std::string(1, '\0');
@@ -282,6 +284,20 @@ TEST_F(Lookup, ValueTypeIsNotLookedAt)
     DWORD number = 0x00434241;  // "ABC"
     WriteRawValue(HKEY_LOCAL_MACHINE, APP_PATHS_KEY, "Path", REG_DWORD, &number, sizeof number);
     EXPECT_FALSE(Locate());
+
+    SetEnvironmentVariableA("TOLVANE_TEST_PRODUCT", product.c_str());
+    const std::string expandable = "%TOLVANE_TEST_PRODUCT%";
+    for (DWORD type : { REG_SZ, REG_EXPAND_SZ }) {
+        WriteRawValue(HKEY_LOCAL_MACHINE, APP_PATHS_KEY, "Path", type, expandable.c_str(),
+                      static_cast<DWORD>(expandable.size() + 1));
+        EXPECT_EQ(type == REG_EXPAND_SZ, Locate()) << type;
+    }
+    EXPECT_EQ(product, folder);
+    // An expansion longer than a path value is no installation.
+    SetEnvironmentVariableA("TOLVANE_TEST_PRODUCT",
+                            (product + "\\" + std::string(260 - product.size(), '.') + "\\..").c_str());
+    EXPECT_FALSE(Locate());
+    SetEnvironmentVariableA("TOLVANE_TEST_PRODUCT", nullptr);
 }
 
 }  // namespace
