@@ -23,3 +23,15 @@ bool RemoveFile(const char* path)
         OpSetAttributes(path, attributes);
     return false;
 }
+
+typedef BOOL(WINAPI* MoveFileExFunction)(LPCSTR, LPCSTR, DWORD);
+
+bool DeleteAtRestart(const char* path)
+{
+    // MoveFileExA does nothing on the Windows 95 family, whose first
+    // release may lack it: it is looked up, not imported.
+    HMODULE kernel = GetModuleHandleA("KERNEL32.DLL");
+    MoveFileExFunction moveFileEx = kernel == 0 ? 0 : reinterpret_cast<MoveFileExFunction>(
+        reinterpret_cast<void*>(GetProcAddress(kernel, "MoveFileExA")));
+    return moveFileEx != 0 && moveFileEx(path, 0, MOVEFILE_DELAY_UNTIL_REBOOT);
+}

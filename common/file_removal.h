@@ -1,6 +1,7 @@
 // Deleting a file that the update may remove, whatever its read-only
 // attribute: the installer's own copies, a data file's source once its copy
-// is in place. Goes through the update's file operations.
+// is in place; now, through the update's file operations, or at the next
+// restart.
 #ifndef COMMON_FILE_REMOVAL_H
 #define COMMON_FILE_REMOVAL_H
 
@@ -9,5 +10,10 @@
 // of that name is left (also when there was none); a folder, or a path
 // whose attributes cannot be read, is never deleted and gives false.
 bool RemoveFile(const char* path);
+
+// Asks Windows to delete `path` at the next restart, for a file that cannot
+// go now (on the NT family, a program or DLL still loaded). True when the
+// request was recorded; the Windows 95 family records none.
+bool DeleteAtRestart(const char* path);
 
 #endif

@@ -1,10 +1,13 @@
-// InstallStagedFiles and InstallGroup. A target is touched only once its
-// replacement lies complete beside it, matches the release's list and is
-// flushed to the disk; then the old target is renamed aside, the copy takes
-// its name, and only after that is the old one deleted. A stop at any point
-// leaves the target or a copy of ours in its place, so the next run can
-// always finish. Nothing is rolled back: the first failing row stops the
-// run, and the next run installs everything again from the first row.
+// InstallStagedFiles and InstallGroup. Before anything is written, the
+// release's list, the folders that the copy step is given, the targets'
+// holders and the free space are checked. A target is touched only once its
+// replacement lies complete in the copy folder, matches the release's list
+// and is flushed to the disk; then the old target is renamed aside, the copy
+// takes its name, and only after that is the old one deleted (at the next
+// restart, when it is still loaded). A stop at any point leaves the target
+// or a copy of ours in its place, so the next run can always finish.
+// Nothing is rolled back: the first failing row stops the run, and the next
+// run installs everything again from the first row.
 #include <windows.h>
 #include <commctrl.h>
 #include "common/app_state.h"
@@ -15,7 +18,10 @@
 #include "common/path_kind.h"
 #include "common/percent.h"
 #include "common/res_strings.h"
+#include "common/text.h"
+#include "install/copy_step_paths.h"
 #include "install/installer.h"
+#include "install/plan_checks.h"
 #include "install/staged_check.h"
 #include "res/resource.h"
 
@@ -53,8 +59,6 @@ static bool IsInstallerTempFile(const WIN32_FIND_DATAA& entry)
     }
     return digits >= 1 && digits <= 4 && lstrcmpiA(p, ".TMP") == 0;
 }
-
-// Deletes the files of `folder` (not its subfolders) that `wanted` accepts.
 static void RemoveFilesOf(const char* folder, bool (*wanted)(const WIN32_FIND_DATAA&))
 {
     char path[PATH_BUFFER_SIZE];
@@ -77,48 +81,84 @@ static bool AnyFile(const WIN32_FIND_DATAA&)
     return true;
 }
 
-// The three paths of a row: the staged copy in the copy folder, the target,
-// and the name of our own beside the target that the old target takes while
-// the copy replaces it.
+// The paths of a row: the staged copy in the copy folder, the target, the
+// folder that holds the target, and the set-aside name of our own beside the
+// target that the old target takes while the copy replaces it.
 struct RowPaths {
     char staged[PATH_BUFFER_SIZE];
     char target[PATH_BUFFER_SIZE];
+    char targetFolder[PATH_BUFFER_SIZE];
     char setAside[PATH_BUFFER_SIZE];
 };
 
-static bool MakeRowPaths(const StagedFile& row, const char* copyFolder,
-                         const char* destinationFolder, RowPaths* paths)
+// Set-aside name `index` of the row, beside its target.
+static bool MakeSetAsidePath(const StagedFile& row, const RowPaths& paths, unsigned int index, char* out)
+{
+    char name[PATH_PART_SIZE];
+    return MakeSetAsideName(name, sizeof name, row.stagedName, index) &&
+           MakePath(out, PATH_BUFFER_SIZE, 0, paths.targetFolder, name, 0);
+}
+
+static bool MakeRowPaths(const StagedFile& row, const GroupFolders& folders, RowPaths* paths)
 {
     char targetDir[PATH_PART_SIZE];
-    char targetFolder[PATH_BUFFER_SIZE];
-    char setAsideName[PATH_PART_SIZE];
-    return MakePath(paths->staged, PATH_BUFFER_SIZE, 0, copyFolder, row.stagedName, 0) &&
-           MakePath(paths->target, PATH_BUFFER_SIZE, 0, destinationFolder, row.targetName, 0) &&
+    return MakePath(paths->staged, PATH_BUFFER_SIZE, 0, folders.copy, row.stagedName, 0) &&
+           MakePath(paths->target, PATH_BUFFER_SIZE, 0, folders.destination, row.targetName, 0) &&
            SplitPath(row.targetName, 0, targetDir, 0, 0) &&
-           MakePath(targetFolder, sizeof targetFolder, 0, destinationFolder, targetDir, 0) &&
-           MakeSetAsideName(setAsideName, sizeof setAsideName, row.stagedName) &&
-           MakePath(paths->setAside, PATH_BUFFER_SIZE, 0, targetFolder, setAsideName, 0);
+           MakePath(paths->targetFolder, PATH_BUFFER_SIZE, 0, folders.destination, targetDir, 0) &&
+           MakeSetAsidePath(row, *paths, 0, paths->setAside);
+}
+
+// Whether an old copy of the row lies under any of its set-aside names.
+static bool AnySetAside(const StagedFile& row, const RowPaths& paths)
+{
+    char path[PATH_BUFFER_SIZE];
+    for (unsigned int i = 0; i < SET_ASIDE_NAME_COUNT; ++i)
+        if (MakeSetAsidePath(row, paths, i, path) && Exists(path))
+            return true;
+    return false;
+}
+
+// With the target in place, an old copy set aside by an earlier run is only
+// litter: the first set-aside name that holds none, or whose copy can be
+// deleted, becomes the row's. One still loaded elsewhere keeps its name
+// until the restart. False when no name is free.
+static bool ChooseSetAside(const StagedFile& row, RowPaths* paths)
+{
+    for (unsigned int i = 0; i < SET_ASIDE_NAME_COUNT; ++i)
+        if (MakeSetAsidePath(row, *paths, i, paths->setAside) && RemoveFile(paths->setAside))
+            return true;
+    return false;
+}
+
+// Deletes every old copy of the row: this run's and any that earlier runs
+// left. One that another program still holds is deleted at the restart.
+static void RemoveSetAside(const StagedFile& row, const RowPaths& paths)
+{
+    char path[PATH_BUFFER_SIZE];
+    for (unsigned int i = 0; i < SET_ASIDE_NAME_COUNT; ++i)
+        if (MakeSetAsidePath(row, paths, i, path) && !RemoveFile(path))
+            DeleteAtRestart(path);
 }
 
 // Copies, checks and flushes the staged file, then replaces the target in
 // three steps: the old target is renamed aside, the copy renamed to the
 // target, the old one deleted. A read-only attribute stops none of the
 // renames; the delete clears it.
-static RowResult InstallRow(const StagedFile& row, const char* copyFolder,
-                            const char* destinationFolder, const char* ownFolder)
+static RowResult InstallRow(const StagedFile& row, const GroupFolders& folders)
 {
     RowPaths paths;
-    if (!MakeRowPaths(row, copyFolder, destinationFolder, &paths))
+    if (!MakeRowPaths(row, folders, &paths))
         return RowFailed;
     // Only a copy beside its target can stand for it in the lookup.
-    bool besideTarget = lstrcmpiA(copyFolder, destinationFolder) == 0;
+    bool besideTarget = lstrcmpiA(folders.copy, folders.destination) == 0;
 
     // A target that is gone, with only its staged copy left in its place (a
     // replacement stopped by an earlier version of this updater), keeps that
     // copy under the set-aside name: the copy step below writes over the
     // staged name, and must not be able to destroy the one file that stands
     // for the target.
-    if (besideTarget && !Exists(paths.target) && !Exists(paths.setAside) && Exists(paths.staged) &&
+    if (besideTarget && !Exists(paths.target) && !AnySetAside(row, paths) && Exists(paths.staged) &&
         !OpRename(paths.staged, paths.setAside))
         return RowFailed;
 
@@ -129,13 +169,13 @@ static RowResult InstallRow(const StagedFile& row, const char* copyFolder,
     UINT tempLength = TEMP_NAME_LENGTH;
     tempName[0] = 0;
     char* stagedName = const_cast<char*>(row.stagedName);
-    DWORD copied = OpInstallCopy(stagedName, stagedName, const_cast<char*>(ownFolder),
-                                 const_cast<char*>(copyFolder), tempName, &tempLength);
+    DWORD copied = OpInstallCopy(stagedName, stagedName, const_cast<char*>(folders.source),
+                                 const_cast<char*>(folders.copyStep), tempName, &tempLength);
     if (copied != 0) {
         // A failed copy can leave the platform's temporary file behind; when
         // it names it, it goes now, and any other goes in the next run.
         if ((copied & VIF_TEMPFILE) && tempName[0] != 0 &&
-            MakePath(tempPath, sizeof tempPath, 0, copyFolder, tempName, 0))
+            MakePath(tempPath, sizeof tempPath, 0, folders.copy, tempName, 0))
             RemoveFile(tempPath);
         return RowFailed;
     }
@@ -151,10 +191,7 @@ static RowResult InstallRow(const StagedFile& row, const char* copyFolder,
     if (target == PathFolder || target == PathUnknown)
         goto fail;
     if (target == PathFile) {
-        // With the target in place, an old copy set aside by an earlier run
-        // that could not delete it is only litter.
-        RemoveFile(paths.setAside);
-        if (!OpRename(paths.target, paths.setAside))
+        if (!ChooseSetAside(row, &paths) || !OpRename(paths.target, paths.setAside))
             goto fail;
         setAside = true;
     }
@@ -164,24 +201,23 @@ static RowResult InstallRow(const StagedFile& row, const char* copyFolder,
         goto fail;
     }
     // The old target (this run's, or one that an earlier run set aside and
-    // was stopped before it could delete) is no longer needed. One that
-    // another program still holds goes when it lets go, or in the next run.
-    RemoveFile(paths.setAside);
+    // was stopped before it could delete) is no longer needed.
+    RemoveSetAside(row, paths);
     return RowInstalled;
 
 fail:
     // The staged copy goes, unless it lies beside a target that is gone with
     // no old copy set aside: then it is the one file that stands for it.
-    if (!besideTarget || Exists(paths.target) || Exists(paths.setAside))
+    if (!besideTarget || Exists(paths.target) || AnySetAside(row, paths))
         RemoveFile(paths.staged);
     return result;
 }
 
-bool InstallGroup(HWND dialog, const StagedGroup& group, const char* copyFolder,
-                  const char* destinationFolder, const char* ownFolder, unsigned int* failure)
+bool InstallGroup(HWND dialog, const StagedGroup& group, const GroupFolders& folders,
+                  unsigned int* failure)
 {
     for (unsigned int i = 0; i < group.rowCount; ++i) {
-        RowResult result = InstallRow(group.rows[i], copyFolder, destinationFolder, ownFolder);
+        RowResult result = InstallRow(group.rows[i], folders);
         if (result != RowInstalled) {
             *failure = result == RowDamaged ? IDS_DAMAGED : IDS_IO_ERROR;
             return false;
@@ -193,17 +229,14 @@ bool InstallGroup(HWND dialog, const StagedGroup& group, const char* copyFolder,
     return true;
 }
 
-// The folder of our own in the system folder where the staged copies of the
-// system-folder groups are made. Only this updater puts files there, so
-// whatever a stopped run left in it (a partial copy, the platform's
-// temporary file) can be removed; the system folder itself is shared with
-// every other installer, whose temporary files may still be wanted.
-static bool PrepareWorkFolder(const char* systemFolder, char* workFolder)
+// A folder of our own where staged copies are made: in the system folder,
+// and in the installation folder when the updater runs from there. Only
+// this updater puts files in it, so whatever a stopped run left in it (a
+// partial copy, the platform's temporary file) can be removed; the folders
+// around it are shared with every other installer, whose temporary files
+// may still be wanted.
+static bool PrepareWorkFolder(const char* workFolder)
 {
-    // Without its name the folder would be the system folder itself.
-    const char* name = LoadResString(IDS_WORK_FOLDER);
-    if (name[0] == 0 || !MakePath(workFolder, PATH_BUFFER_SIZE, 0, systemFolder, name, 0))
-        return false;
     switch (QueryPath(workFolder)) {
     case PathMissing:
         return OpCreateFolder(workFolder) != FALSE;
@@ -215,52 +248,99 @@ static bool PrepareWorkFolder(const char* systemFolder, char* workFolder)
     }
 }
 
+// The folders of a run: where the release lies, the destination roots, the
+// work folders, and the forms of them that the copy step is given.
+struct RunFolders {
+    char own[PATH_BUFFER_SIZE];
+    char ownStep[PATH_BUFFER_SIZE];
+    char system[SYSTEM_FOLDER_SIZE];
+    char systemWork[PATH_BUFFER_SIZE];
+    char systemWorkStep[PATH_BUFFER_SIZE];
+    char installWork[PATH_BUFFER_SIZE];
+    char installStep[PATH_BUFFER_SIZE];
+    bool fromInstallFolder;
+};
+
+// Finds every folder of the run without writing anything. Returns the
+// message of a failure, or 0.
+static unsigned int FindRunFolders(const char* installFolder, RunFolders* run)
+{
+    char workName[PATH_PART_SIZE];
+    UINT length = GetSystemDirectoryA(run->system, SYSTEM_FOLDER_SIZE);
+    // Without its name the work folder would be the folder around it.
+    if (!GetOwnFolder(run->own, sizeof run->own) || length == 0 || length >= SYSTEM_FOLDER_SIZE ||
+        !CopyText(workName, sizeof workName, LoadResString(IDS_WORK_FOLDER)) || workName[0] == 0)
+        return IDS_IO_ERROR;
+    // Run from the installation folder itself, the release's own files lie
+    // beside the targets under the staged names: the copies are made in a
+    // work folder there instead, as in the system folder.
+    run->fromInstallFolder = IsSameFolder(run->own, installFolder);
+    if (!MakePath(run->systemWork, PATH_BUFFER_SIZE, 0, run->system, workName, 0) ||
+        !MakePath(run->installWork, PATH_BUFFER_SIZE, 0, installFolder, workName, 0))
+        return IDS_IO_ERROR;
+    if (!MakeCopyStepFolder(run->own, 0, run->ownStep) ||
+        !MakeCopyStepFolder(run->system, workName, run->systemWorkStep) ||
+        !MakeCopyStepFolder(installFolder, run->fromInstallFolder ? workName : 0, run->installStep))
+        return IDS_PATH_TOO_LONG;
+    return 0;
+}
+
 bool InstallStagedFiles(HWND dialog, const char* installFolder, unsigned int* failure)
 {
-    char ownFolder[PATH_BUFFER_SIZE];
-    char systemFolder[SYSTEM_FOLDER_SIZE];
-    char workFolder[PATH_BUFFER_SIZE];
-    bool systemFetched = false;
+    RunFolders run;
+    bool systemPrepared = false;
     bool installed = true;
 
     InstallPlan plan = GroupsForPlatform(OsVersion);
-    *failure = IDS_IO_ERROR;
-    if (!GetOwnFolder(ownFolder, sizeof ownFolder))
+    *failure = FindRunFolders(installFolder, &run);
+    if (*failure != 0)
         return false;
     // A release whose list is missing or damaged is refused before anything
-    // is touched.
-    if (!LoadStagedList(ownFolder, plan)) {
+    // is touched; so is a plan that a program in use or a full disk would
+    // stop part-way.
+    if (!LoadStagedList(run.own, plan)) {
         *failure = IDS_DAMAGED;
         return false;
     }
+    *failure = IDS_IO_ERROR;
+    if (!TargetsAreFree(plan, installFolder, run.system) ||
+        !PlanFitsOnDisk(plan, installFolder, run.system))
+        return false;
+
     // A run stopped inside the copy step leaves the platform's temporary
     // file in the installation folder, where only installers put such files.
     RemoveFilesOf(installFolder, IsInstallerTempFile);
+    if (run.fromInstallFolder && !PrepareWorkFolder(run.installWork))
+        return false;
 
     for (unsigned int g = 0; g < plan.groupCount; ++g) {
         const StagedGroup& group = *plan.groups[g];
-        const char* destination = installFolder;
-        const char* copyFolder = installFolder;
+        GroupFolders folders;
+        folders.source = run.ownStep;
+        folders.destination = installFolder;
+        folders.copy = run.fromInstallFolder ? run.installWork : installFolder;
+        folders.copyStep = run.installStep;
         if (group.root == SystemFolder) {
-            if (!systemFetched) {
-                UINT length = GetSystemDirectoryA(systemFolder, SYSTEM_FOLDER_SIZE);
-                if (length == 0 || length >= SYSTEM_FOLDER_SIZE ||
-                    !PrepareWorkFolder(systemFolder, workFolder))
-                    return false;
-                systemFetched = true;
+            if (!systemPrepared && !PrepareWorkFolder(run.systemWork)) {
+                installed = false;
+                break;
             }
-            destination = systemFolder;
-            copyFolder = workFolder;
+            systemPrepared = true;
+            folders.destination = run.system;
+            folders.copy = run.systemWork;
+            folders.copyStep = run.systemWorkStep;
         }
-        if (!InstallGroup(dialog, group, copyFolder, destination, ownFolder, failure)) {
+        if (!InstallGroup(dialog, group, folders, failure)) {
             installed = false;
             break;
         }
     }
     // Empty now: every staged copy made there has taken its target's name,
     // or was removed with its failing row.
-    if (systemFetched)
-        OpRemoveFolder(workFolder);
+    if (systemPrepared)
+        OpRemoveFolder(run.systemWork);
+    if (run.fromInstallFolder)
+        OpRemoveFolder(run.installWork);
     if (installed)
         *failure = 0;
     return installed;

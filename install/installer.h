@@ -11,15 +11,26 @@
 // is missing or damaged is refused before anything is written. Returns
 // false at the first row that could not be installed, with the message
 // that tells why in `failure`: IDS_DAMAGED for a damaged release or a copy
-// that does not match its list, IDS_IO_ERROR otherwise (0 on success).
+// that does not match its list, IDS_PATH_TOO_LONG for a folder whose name
+// the copy step cannot take even in its short form, IDS_IO_ERROR otherwise,
+// a target held by a running program and a disk without room for the plan
+// included (0 on success). These three are found before anything is written.
 bool InstallStagedFiles(HWND dialog, const char* installFolder, unsigned int* failure);
 
+// Where one group's rows are copied from and to.
+struct GroupFolders {
+    const char* source;       // the release, in a form that the copy step takes
+    const char* copy;         // where the staged copies are made
+    const char* copyStep;     // the same folder in a form that the copy step takes
+    const char* destination;  // the group's root, below which the targets lie
+};
+
 // Installs one group's rows in order: each staged file is copied into
-// `copyFolder` under its staged name and checked against the list that
-// LoadStagedList loaded; then the target below `destinationFolder` is
+// `folders.copy` under its staged name and checked against the list that
+// LoadStagedList loaded; then the target below `folders.destination` is
 // renamed aside, the copy renamed to the target, and the old target
 // deleted. Returns false at a failing row, its message in `failure`.
-bool InstallGroup(HWND dialog, const StagedGroup& group, const char* copyFolder,
-                  const char* destinationFolder, const char* ownFolder, unsigned int* failure);
+bool InstallGroup(HWND dialog, const StagedGroup& group, const GroupFolders& folders,
+                  unsigned int* failure);
 
 #endif

@@ -37,6 +37,15 @@ bool LoadStagedList(const char* ownFolder, const InstallPlan& plan)
     return true;
 }
 
+bool GetListedSize(const char* stagedName, unsigned int* size)
+{
+    ListedFile listed;
+    if (!FindListedFile(ListImage, ListLength, stagedName, &listed))
+        return false;
+    *size = listed.size;
+    return true;
+}
+
 CopyCheck CheckStagedCopy(const char* path, const char* stagedName)
 {
     ListedFile listed;

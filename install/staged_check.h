@@ -10,6 +10,9 @@
 // and names every staged file of `plan`. False: the release is damaged.
 bool LoadStagedList(const char* ownFolder, const InstallPlan& plan);
 
+// The size that the loaded list gives the content of `stagedName`.
+bool GetListedSize(const char* stagedName, unsigned int* size);
+
 enum CopyCheck {
     CopyIntact,   // size and CRC as listed, and flushed to the disk
     CopyDamaged,  // other content than the list promises

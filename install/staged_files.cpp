@@ -89,7 +89,7 @@ InstallPlan GroupsForPlatform(const OSVERSIONINFOA& version)
     return plan;
 }
 
-bool MakeSetAsideName(char* out, unsigned int outSize, const char* stagedName)
+bool MakeSetAsideName(char* out, unsigned int outSize, const char* stagedName, unsigned int index)
 {
     // Staged names are plain ASCII: the last '.' starts the extension.
     unsigned int stem = TextLength(stagedName);
@@ -106,7 +106,15 @@ bool MakeSetAsideName(char* out, unsigned int outSize, const char* stagedName)
     for (unsigned int i = 0; i < stem; ++i)
         out[i] = stagedName[i];
     out[stem] = 0;
-    return AppendText(out, outSize, ".old");
+    char extension[] = ".old";
+    if (index > 0) {
+        if (index >= SET_ASIDE_NAME_COUNT) {
+            out[0] = 0;
+            return false;
+        }
+        extension[3] = static_cast<char>('0' + index);
+    }
+    return AppendText(out, outSize, extension);
 }
 
 const StagedFile* FindAppRow(const char* targetName)

@@ -47,10 +47,16 @@ struct InstallPlan {
     unsigned int groupCount;
 };
 
-// The name of our own that an installed target takes while its replacement
-// takes its place: the staged name with the extension ".old" ("tl002.old").
-// False when it does not fit `outSize`.
-bool MakeSetAsideName(char* out, unsigned int outSize, const char* stagedName);
+// The names of our own that an installed target takes while its replacement
+// takes its place: the staged name with the extension ".old" ("tl002.old"),
+// or where an old copy that cannot be deleted yet holds that name (a DLL
+// still loaded on the NT family), ".ol1" to ".ol9". False when `index` is
+// not below SET_ASIDE_NAME_COUNT or the name does not fit `outSize`.
+const unsigned int SET_ASIDE_NAME_COUNT = 10;
+bool MakeSetAsideName(char* out, unsigned int outSize, const char* stagedName, unsigned int index);
+
+// The target name of the product's main executable, an AppGroup row.
+const char MAIN_EXECUTABLE_NAME[] = "TOLVANE.EXE";
 
 // The AppGroup row whose target is `targetName` (letter case ignored), or 0.
 const StagedFile* FindAppRow(const char* targetName);

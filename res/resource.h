@@ -30,6 +30,7 @@
 #define IDS_DAMAGED             6
 #define IDS_DATA_STAYED         7   // wsprintfA format: installation folder, data folder
 #define IDS_NO_DATA_FOLDER      8   // stands for the data folder when none can be named
+#define IDS_PATH_TOO_LONG       9
 
 // Strings: installed-copy lookup
 #define IDS_VERSION_QUERY       30

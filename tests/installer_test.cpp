@@ -12,6 +12,7 @@
 #include <vector>
 #include "common/app_state.h"
 #include "common/percent.h"
+#include "install/copy_step_paths.h"
 #include "install/installer.h"
 #include "install/staged_files.h"
 #include "res/resource.h"
@@ -99,6 +100,38 @@ TEST(StagedFileTable, StagedNamesAreDistinctAndNumberedOnce)
     EXPECT_STREQ("TVCDDB.DLL", AppGroup.rows[8].targetName);
     EXPECT_TRUE(AppGroup.advancesProgress);
     EXPECT_STREQ(Nt4DriverGroup.rows[1].targetName, Nt5DriverGroup.rows[0].targetName);
+}
+
+// The platform's file installer takes paths below 128 bytes: a folder that
+// would give longer ones is given in its short form, and one whose short
+// form is no shorter (every name already 8.3) cannot be given at all. Two
+// spellings of one folder are one folder.
+TEST(CopyStepFolder, LongFoldersAreGivenInTheirShortForm)
+{
+    std::string base = MakeScratchFolder("copy-step");
+    std::string japanese = base;
+    while (japanese.size() < 200) {
+        japanese += "\\" + Sjis(u8"トルヴェイン（Tolvane）書き込みソフト");
+        ASSERT_TRUE(MakeFolder(japanese));
+    }
+    std::string plain = base + "\\" + std::string(60, 'p');
+    std::string eightThree = base;
+    while (eightThree.size() < 120) {
+        eightThree += "\\ABCDEFGH";
+        ASSERT_TRUE(MakeFolder(eightThree));
+    }
+    ASSERT_TRUE(MakeFolder(plain));
+    char out[PATH_BUFFER_SIZE];
+    ASSERT_TRUE(MakeCopyStepFolder(plain.c_str(), nullptr, out));
+    EXPECT_EQ(plain + "\\", out);
+    ASSERT_TRUE(MakeCopyStepFolder(japanese.c_str(), "TLSTAGE", out)) << japanese.size();
+    EXPECT_LT(std::string(out).size() + 12, 128u) << out;
+    EXPECT_EQ("TLSTAGE", std::string(out).substr(std::string(out).size() - 7));
+    EXPECT_TRUE(IsSameFolder(japanese.c_str(), (std::string(out).substr(0, std::string(out).size() - 7)).c_str()));
+    EXPECT_FALSE(MakeCopyStepFolder(eightThree.c_str(), nullptr, out)) << out;
+    EXPECT_TRUE(IsSameFolder((plain + "\\").c_str(), plain.c_str()));
+    EXPECT_FALSE(IsSameFolder(plain.c_str(), base.c_str()));
+    RemoveTree(base);
 }
 
 // Positions the real progress bar was given, recorded by subclassing it.
@@ -443,7 +476,8 @@ TEST_F(Installation, TargetPathTooLongForAPathBufferFailsBeforeTheCopy)
     const StagedGroup group = { rows, 3, InstallFolder, true };
 
     ASSERT_TRUE(LoadStagedList(own.c_str(), GroupsForPlatform(OsVersion)));
-    EXPECT_FALSE(InstallGroup(dialog, group, folder.c_str(), folder.c_str(), own.c_str(), &failure));
+    const GroupFolders folders = { own.c_str(), folder.c_str(), folder.c_str(), folder.c_str() };
+    EXPECT_FALSE(InstallGroup(dialog, group, folders, &failure));
     ExpectFailure();
     EXPECT_EQ(StagedContent("tl001.tmp"), ReadFileBytes(folder + "\\TLCORE.DLL"));
     EXPECT_EQ("TLCORE.DLL", ListFolder(folder)) << "written for the row that does not fit";

@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 #include "install/staged_files.h"
+#include "install/staged_list.h"
 #include "res/resource.h"
 #include "support/answer_probe.h"
 #include "support/box_watcher.h"
@@ -134,6 +135,42 @@ size_t CoverColourLeftAfterUncovering(HWND window)
     return static_cast<size_t>(std::count(pixels.begin(), pixels.end(), 0x00FF00FFu));
 }
 
+// A folder below `base` whose path is `length` bytes long, made of the
+// Japanese folder names that users keep (the last one padded to the length).
+// `base` and every folder below it are created, the last one only when
+// `create`.
+std::string JapaneseFolder(const std::string& base, size_t length, bool create)
+{
+    const std::string names[] = { Sjis(u8"株式会社モーベックス"), Sjis(u8"トルヴェイン（Tolvane）ＣＤ－Ｒ書き込みソフト"),
+                                  Sjis(u8"デスクトップ"), Sjis(u8"アップデート用ファイル") };
+    std::string folder = base;
+    MakeFolder(base);
+    for (size_t i = 0; folder.size() + 1 + names[i % 4].size() + 2 < length; ++i) {
+        folder += "\\" + names[i % 4];
+        MakeFolder(folder);
+    }
+    folder += "\\" + std::string(length - folder.size() - 1, 'x');
+    if (create)
+        MakeFolder(folder);
+    return folder;
+}
+
+// Runs Wine's restart sequence, which carries out the deletes that were
+// asked for at the next restart. False when it did not end within a minute.
+bool RunRestartSequence()
+{
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info = {};
+    char command[] = "C:\\windows\\system32\\wineboot.exe -r";
+    if (!CreateProcessA(nullptr, command, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
+        return false;
+    bool ended = WaitForSingleObject(info.hProcess, 60000) == WAIT_OBJECT_0;
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+    return ended;
+}
+
 class Update : public ::testing::Test {
 protected:
     void SetUp() override
@@ -200,7 +237,10 @@ protected:
         for (unsigned int i = 0; i < AppGroup.rowCount; ++i)
             WriteFileBytes(install + "\\" + AppGroup.rows[i].targetName,
                            std::string("3.12 ") + AppGroup.rows[i].targetName);
-        ASSERT_TRUE(WriteMainExecutable(install + "\\TOLVANE.EXE", "041104b0", version, size));
+        // Made at a short path: stamping a version resource takes no long one.
+        std::string made = root + "\\TOLVANE.tmp";
+        ASSERT_TRUE(WriteMainExecutable(made, "041104b0", version, size));
+        ASSERT_TRUE(MoveFileExA(made.c_str(), (install + "\\TOLVANE.EXE").c_str(), MOVEFILE_REPLACE_EXISTING));
         for (const char* name : DATA_FILES)
             WriteFileBytes(install + "\\" + name, std::string("user data ") + name);
         if (registered)
@@ -308,7 +348,10 @@ protected:
             std::string target = root + "\\" + planned.row->targetName;
             expect(ReadFileBytes(target) == ReadFileBytes(release + "\\" + planned.row->stagedName),
                    target + " is not the release's");
-            expect(!FileExists(root + "\\" + planned.row->stagedName), planned.row->stagedName + std::string(" left"));
+            // Unpacked into the installation folder, the release's own files
+            // lie there under the staged names.
+            expect(root == release || !FileExists(root + "\\" + planned.row->stagedName),
+                   planned.row->stagedName + std::string(" left"));
         }
         expect(family.platformId == 1 || !FileExists(install + "\\TVCDR9X.DLL"), "a Windows 95 family file");
         expect(family.major < 5 || family.platformId == 1 || !FileExists(system + "\\Drivers\\TVCDFLT.SYS"),
@@ -316,11 +359,12 @@ protected:
         for (const std::string& where : { install, system + "\\IOSUBSYS", system + "\\Drivers", data }) {
             std::string names = " " + ListFolder(where) + " ";
             bool ours = where == install || where == data;  // the system's folders hold others' files
-            for (const char* part : { ".old ", " ver", " VER", " TLMOVE.TMP " })
+            for (const char* part : { ".old ", ".ol1 ", ".ol2 ", " ver", " VER", " TLMOVE.TMP " })
                 expect((!ours && part[0] != '.') || names.find(part) == std::string::npos,
                        where + " holds" + names);
         }
-        expect(!FolderExists(system + "\\TLSTAGE"), "the work folder is left");
+        expect(!FolderExists(system + "\\TLSTAGE") && !FolderExists(install + "\\TLSTAGE"),
+               "a work folder is left");
         for (const char* name : DATA_FILES) {
             expect(ReadFileBytes(data + "\\" + name) == std::string("user data ") + name,
                    std::string(name) + " is not whole in the data folder");
@@ -431,6 +475,17 @@ protected:
         if (boxes != nullptr)
             *boxes = watcher.Boxes();
         return ended;
+    }
+
+    // The operations of a complete run, one line each: "<n> <operation> <path>|<path>".
+    static std::vector<std::string> LogLines(const std::string& log)
+    {
+        std::vector<std::string> lines;
+        std::istringstream in(ReadFileBytes(log));
+        for (std::string line; std::getline(in, line);)
+            if (!line.empty() && line.back() == '\r')
+                line.pop_back(), lines.push_back(line);
+        return lines;
     }
 
     std::string root, install, release, marker, system, data, oldMain, smallDisk;
@@ -757,6 +812,184 @@ TEST_F(Update, SlowRunKeepsTheWindowAnsweringAndIgnoresInput)
     ExitAfterARestartQuestion();
 }
 
+// Japanese folder names grow long quickly, past what the platform's file
+// installer takes: an installation folder and a release folder of 200 bytes
+// each are updated completely. A folder whose short form is no shorter
+// (every name in it already 8.3) is refused before anything is written,
+// with a message that says why.
+TEST_F(Update, LongFoldersAreUpdatedAndTooLongOnesRefusedFirst)
+{
+    release = JapaneseFolder(root, 200, false);
+    ASSERT_EQ(200u, release.size());
+    Release();
+    // Every name 8.3 already: its short form is no shorter.
+    install = root;
+    while (install.size() < 120) {
+        install += "\\ABCDEFGH";
+        ASSERT_TRUE(MakeFolder(install));
+    }
+    Machine(WINXP);
+    Launch();
+    StartExpecting(PATH_TOO_LONG, BoxIcon::Error);
+    ExpectNothingWritten();
+    EXPECT_EQ(0, Bar());
+
+    install = JapaneseFolder(root + "\\install", 200, true);
+    ASSERT_EQ(200u, install.size());
+    Machine(WINXP);
+    StartExpecting(DONE, BoxIcon::Information);
+    ExpectUpdated(WINXP);
+    ExitAfterARestartQuestion();
+}
+
+// A download unpacked into the program's own folder: the staged copies are
+// made in a work folder there, the release's own files stay whole (it can
+// be run again), and a run stopped part-way is finished by the next.
+TEST_F(Update, ReleaseUnpackedIntoTheInstallationFolderUpdatesIt)
+{
+    Machine(NT40);
+    Release();
+    std::vector<std::string> names = { STAGED_LIST_FILE, "TLUPDATE.exe" };
+    for (const StagedGroup* group : AllStagedGroups)
+        for (unsigned int i = 0; i < group->rowCount; ++i)
+            names.push_back(group->rows[i].stagedName);
+    for (const std::string& name : names)
+        ASSERT_TRUE(CopyFileA((release + "\\" + name).c_str(), (install + "\\" + name).c_str(), FALSE));
+    const std::string unpacked = release;
+    release = install;
+    auto releaseIsWhole = [&] {
+        for (const std::string& name : names)
+            EXPECT_TRUE(ReadFileBytes(install + "\\" + name) == ReadFileBytes(unpacked + "\\" + name)) << name;
+    };
+
+    // Stopped just as the copy of the main executable was to take its name.
+    std::string log = root + "\\operations.log";
+    ASSERT_TRUE(RunStopped(NT40, 0, log));
+    ASSERT_TRUE(UpdateProblems(NT40).empty()) << "the test build does not update from here";
+    unsigned int stop = 0;
+    for (const std::string& line : LogLines(log))
+        if (line.find(" rename ") != std::string::npos && line.find("tl002.tmp|") != std::string::npos)
+            stop = static_cast<unsigned int>(std::stoul(line));
+    ASSERT_NE(0u, stop);
+    CleanMachine();
+    Machine(NT40);
+    ASSERT_TRUE(RunStopped(NT40, stop, log));
+    ASSERT_FALSE(FileExists(install + "\\TOLVANE.EXE"));
+
+    Launch();
+    StartExpecting(DONE, BoxIcon::Information);
+    ExpectUpdated(NT40);
+    releaseIsWhole();
+    StartExpecting(DONE, BoxIcon::Information);
+    ExpectUpdated(NT40);
+    releaseIsWhole();
+    ExitAfterARestartQuestion();
+}
+
+// An App Paths registration written as an expandable string is expanded.
+class ExpandablePath : public Update, public ::testing::WithParamInterface<Family> {};
+
+TEST_P(ExpandablePath, RegisteredFolderIsFound)
+{
+    Machine(GetParam(), "3, 1, 2, 0", 4345856, false);
+    std::string value = "%SystemDrive%" + install.substr(2);
+    WriteRawValue(HKEY_LOCAL_MACHINE, APP_PATHS_KEY, "Path", REG_EXPAND_SZ, value.c_str(),
+                  static_cast<DWORD>(value.size() + 1));
+    Release();
+    Launch();
+    StartExpecting(DONE, BoxIcon::Information);
+    ExpectUpdated(GetParam());
+    ExitAfterARestartQuestion();
+}
+
+INSTANTIATE_TEST_SUITE_P(Families, ExpandablePath, ::testing::Values(WIN98, WIN2K, WINXP),
+                         [](const ::testing::TestParamInfo<Family>& info) {
+                             return std::string(info.param.wineVersion);
+                         });
+
+// A disk without room for the new files at the fullest moment of the plan
+// is found before anything is written: one IDS_IO_ERROR and nothing changed.
+// Once it has room, the update runs through.
+TEST_F(Update, FullInstallationDiskIsFoundBeforeAnythingIsWritten)
+{
+    if (!MountSmallDisk(install, 8192))
+        GTEST_SKIP() << "a small disk could not be mounted here (tmpfs needs root on Linux)";
+    smallDisk = install;
+    Machine(WINXP);
+    Release();
+    ULARGE_INTEGER available, total, free;
+    ASSERT_TRUE(GetDiskFreeSpaceExA((install + "\\").c_str(), &available, &total, &free));
+    // The new main executable (300,000 bytes) must lie beside the old one.
+    std::string filler = install + "\\filler.bin";
+    ASSERT_TRUE(WriteFileBytes(filler, std::string(static_cast<size_t>(available.QuadPart) - 100 * 1024, 'f')));
+    Launch();
+    StartExpecting(IO_ERROR, BoxIcon::Error);
+    ExpectNothingWritten();
+    EXPECT_EQ(0, Bar());
+    ASSERT_TRUE(DeleteFileA(filler.c_str()));
+    StartExpecting(DONE, BoxIcon::Information);
+    ExpectUpdated(WINXP);
+    ExitAfterARestartQuestion();
+}
+
+// A program file that a running program holds (open without write sharing)
+// refuses the run before anything is written where it would stop it
+// part-way: any target on the Windows 95 family, which can neither rename
+// nor delete a file in use, and the main executable everywhere. Once it is
+// free, the update runs through.
+struct HeldTarget {
+    Family family;
+    const char* target;
+};
+
+class TargetInUse : public Update, public ::testing::WithParamInterface<HeldTarget> {};
+
+TEST_P(TargetInUse, IsFoundBeforeAnythingIsWritten)
+{
+    const HeldTarget& held = GetParam();
+    Machine(held.family);
+    Release();
+    Launch();
+    HANDLE handle = CreateFileA((install + "\\" + held.target).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, handle);
+    StartExpecting(IO_ERROR, BoxIcon::Error);
+    CloseHandle(handle);
+    ExpectNothingWritten();
+    EXPECT_EQ(0, Bar());
+    StartExpecting(DONE, BoxIcon::Information);
+    ExpectUpdated(held.family);
+    ExitAfterARestartQuestion();
+}
+
+INSTANTIATE_TEST_SUITE_P(Held, TargetInUse,
+                         ::testing::Values(HeldTarget{ WIN98, "TVAUDIO.DLL" }, HeldTarget{ WINXP, "TOLVANE.EXE" }),
+                         [](const ::testing::TestParamInfo<HeldTarget>& info) {
+                             return std::string(info.param.family.wineVersion);
+                         });
+
+// On the NT family a DLL that another program has loaded (an Explorer
+// extension, say) can be renamed but not deleted: its old copy goes at the
+// restart, and a second run before the restart sets the new one aside
+// under a name of its own. After the restart nothing is left.
+TEST_F(Update, OldCopyStillLoadedIsDeletedAtTheRestart)
+{
+    Machine(WINXP);
+    Release();
+    ASSERT_TRUE(CopyFileA((TestProgramFolder() + "fixture_base.exe").c_str(), (install + "\\TLCORE.DLL").c_str(), FALSE));
+    HMODULE loaded = LoadLibraryExA((install + "\\TLCORE.DLL").c_str(), nullptr, DONT_RESOLVE_DLL_REFERENCES);
+    ASSERT_NE(nullptr, loaded);
+    Launch();
+    StartExpecting(DONE, BoxIcon::Information);
+    EXPECT_TRUE(FileExists(install + "\\tl001.old")) << "a loaded DLL was deleted";
+    StartExpecting(DONE, BoxIcon::Information);
+    EXPECT_TRUE(ReadFileBytes(install + "\\TLCORE.DLL") == ReadFileBytes(release + "\\tl001.tmp"));
+    ExitAfterARestartQuestion();
+    FreeLibrary(loaded);
+    ASSERT_TRUE(RunRestartSequence());
+    ExpectUpdated(WINXP);
+}
+
 // A user updated once, went back to 3.12 and kept working: the database,
 // the change log and a list file in the installation folder now differ from
 // the data folder's older ones. The data folder's copies win and stay as
@@ -898,17 +1131,6 @@ protected:
         PressButton(shipped.dialog, IDCANCEL);
         shipped.WaitForExit(15000);
         return watcher.Boxes();
-    }
-
-    // The operations of a complete run, one line each: "<n> <operation> <path>|<path>".
-    static std::vector<std::string> LogLines(const std::string& log)
-    {
-        std::vector<std::string> lines;
-        std::istringstream in(ReadFileBytes(log));
-        for (std::string line; std::getline(in, line);)
-            if (!line.empty() && line.back() == '\r')
-                line.pop_back(), lines.push_back(line);
-        return lines;
     }
 
     // Every rename that gives a file its lasting name (a target's, or a data

@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """Draws the updater's own pictures: the banner (144x216, 256 colours), the
 logo (110x28, 256 colours on white, which is painted transparent) and the
-program icon (32x32 and 16x16, 16 colours). Run it to regenerate res/*.bmp
-and res/app.ico; the results are checked in."""
+program icon (32x32 and 16x16, 16 colours). Both bitmaps are run-length
+encoded (BI_RLE8), which keeps the updater small. Run it to regenerate
+res/*.bmp and res/app.ico; the results are checked in."""
 import os
 import struct
 import sys
@@ -114,7 +115,7 @@ def logo():
         if 6 ** 2 <= d2 < 11 ** 2:
             return 2
         return 0
-    return bmp8(w, h, palette, pixel)
+    return bmp8(w, h, palette, pixel, rle=True)
 
 VGA16 = [(0, 0, 0), (128, 0, 0), (0, 128, 0), (128, 128, 0), (0, 0, 128), (128, 0, 128),
          (0, 128, 128), (192, 192, 192), (128, 128, 128), (255, 0, 0), (0, 255, 0),

@@ -17,6 +17,9 @@ inline const std::string RESTART = Sjis(
 inline const std::string DAMAGED = Sjis(
     u8"アップデート用のファイルが壊れているか、不足しています。\nお手数ですが、アップデーターをもう一度入手してから実行して下さい。");
 
+inline const std::string PATH_TOO_LONG = Sjis(
+    u8"フォルダ名が長すぎるため、ファイルをコピーできません。\nアップデーターを短い名前のフォルダに移すか、インストール先のフォルダ名を短くしてから、もう一度実行して下さい。");
+
 inline const std::string NO_DATA_FOLDER = Sjis(u8"（マイ ドキュメントが見つかりません）");
 
 // The warning that data files stayed behind, naming both folders.
