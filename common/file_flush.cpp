@@ -1,7 +1,20 @@
-// FlushFileAt: open, compare the size, flush, close.
+// FlushOpenFile and FlushFileAt: compare the size, flush.
 #include <windows.h>
 #include "common/file_flush.h"
 #include "common/file_ops.h"
+
+bool FlushOpenFile(HANDLE file, const char* path, const FileSize* expected)
+{
+    if (expected != 0) {
+        FileSize size;
+        size.low = GetFileSize(file, &size.high);
+        if (size.low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR)
+            return false;
+        if (size.low != expected->low || size.high != expected->high)
+            return false;
+    }
+    return OpFlush(file, path) != FALSE;
+}
 
 bool FlushFileAt(const char* path, const FileSize* expected)
 {
@@ -9,17 +22,7 @@ bool FlushFileAt(const char* path, const FileSize* expected)
                               FILE_ATTRIBUTE_NORMAL, 0);
     if (file == INVALID_HANDLE_VALUE)
         return false;
-    bool flushed = false;
-    if (expected != 0) {
-        FileSize size;
-        size.low = GetFileSize(file, &size.high);
-        if (size.low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR)
-            goto done;
-        if (size.low != expected->low || size.high != expected->high)
-            goto done;
-    }
-    flushed = OpFlush(file, path) != FALSE;
-done:
+    bool flushed = FlushOpenFile(file, path, expected);
     CloseHandle(file);
     return flushed;
 }

@@ -11,9 +11,12 @@ struct FileSize {
     DWORD high;
 };
 
-// Opens `path` for writing (only such a handle can be flushed) and flushes
-// it; with `expected` given, only when the file has exactly that size.
-// True when it was flushed.
+// Flushes the file open as `file` (opened for writing: only such a handle
+// can be flushed), whose path is `path`; with `expected` given, only when
+// the file has exactly that size. True when it was flushed.
+bool FlushOpenFile(HANDLE file, const char* path, const FileSize* expected);
+
+// The same for the file at `path`, opened and closed for it.
 bool FlushFileAt(const char* path, const FileSize* expected);
 
 #endif

@@ -133,12 +133,17 @@ static bool ChooseSetAside(const StagedFile& row, RowPaths* paths)
 
 // Deletes every old copy of the row: this run's and any that earlier runs
 // left. One that another program still holds is deleted at the restart.
+// Old copies take the names in order, a later one only while every earlier
+// one is held, so the first free name ends them.
 static void RemoveSetAside(const StagedFile& row, const RowPaths& paths)
 {
     char path[PATH_BUFFER_SIZE];
-    for (unsigned int i = 0; i < SET_ASIDE_NAME_COUNT; ++i)
-        if (MakeSetAsidePath(row, paths, i, path) && !RemoveFile(path))
+    for (unsigned int i = 0; i < SET_ASIDE_NAME_COUNT; ++i) {
+        if (!MakeSetAsidePath(row, paths, i, path) || QueryPath(path) == PathMissing)
+            return;
+        if (!RemoveFile(path))
             DeleteAtRestart(path);
+    }
 }
 
 // Copies, checks and flushes the staged file, then replaces the target in
@@ -222,9 +227,10 @@ bool InstallGroup(HWND dialog, const StagedGroup& group, const GroupFolders& fol
             *failure = result == RowDamaged ? IDS_DAMAGED : IDS_IO_ERROR;
             return false;
         }
+        // Posted: the installation never waits for the bar to repaint.
         if (group.advancesProgress)
-            SendDlgItemMessageA(dialog, IDC_PROGRESS, PBM_SETPOS,
-                                PercentOf(group.rowCount, i + 1), 0);
+            PostMessageA(GetDlgItem(dialog, IDC_PROGRESS), PBM_SETPOS,
+                         PercentOf(group.rowCount, i + 1), 0);
     }
     return true;
 }

@@ -6,7 +6,9 @@
 #include "install/staged_files.h"
 
 // Installs every group of GroupsForPlatform(OsVersion) from the updater's own
-// folder, moving `dialog`'s IDC_PROGRESS through AppGroup; it shows no box.
+// folder, moving `dialog`'s IDC_PROGRESS through AppGroup (its positions are
+// posted, and reach it when the dialog's thread handles its messages); it
+// shows no box.
 // Runs on the update's worker thread. A release whose list of staged files
 // is missing or damaged is refused before anything is written. Returns
 // false at the first row that could not be installed, with the message

@@ -51,7 +51,8 @@ CopyCheck CheckStagedCopy(const char* path, const char* stagedName)
     ListedFile listed;
     if (!FindListedFile(ListImage, ListLength, stagedName, &listed))
         return CopyDamaged;
-    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, 0, OPEN_EXISTING,
+    // Opened for writing too: only such a handle can be flushed.
+    HANDLE file = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, 0, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, 0);
     if (file == INVALID_HANDLE_VALUE)
         return CopyUnreadable;
@@ -69,15 +70,11 @@ CopyCheck CheckStagedCopy(const char* path, const char* stagedName)
         if (size > listed.size)
             break;
     }
-    result = size == listed.size && Crc32Finish(crc) == listed.crc ? CopyIntact : CopyDamaged;
+    result = CopyDamaged;
+    if (size != listed.size || Crc32Finish(crc) != listed.crc)
+        goto done;
+    result = FlushOpenFile(file, path, 0) ? CopyIntact : CopyUnreadable;
 done:
     CloseHandle(file);
-    if (result == CopyIntact) {
-        // Flushed at the size it was checked at, so that no other content
-        // can reach the target's name.
-        FileSize checked = { listed.size, 0 };
-        if (!FlushFileAt(path, &checked))
-            result = CopyUnreadable;
-    }
     return result;
 }

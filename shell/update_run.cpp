@@ -82,14 +82,19 @@ static bool IsKeyboardInput(UINT message)
     return message >= WM_KEYFIRST && message <= WM_KEYLAST;
 }
 
-// Handles the thread's messages until `worker` has ended: painting, moves,
-// the bar's positions, the system's probes and whatever is sent to the
-// dialog. Keyboard input is dropped; the dialog procedure ignores commands
-// and close requests meanwhile.
+// Handles the thread's messages until `worker` has ended, and those that it
+// left (the last positions of the bar): painting, moves, the bar, the
+// system's probes and whatever is sent to the dialog. Keyboard input is
+// dropped; the dialog procedure ignores commands and close requests
+// meanwhile.
 static void WaitForWorker(HANDLE worker)
 {
     for (;;) {
         DWORD woke = MsgWaitForMultipleObjects(1, &worker, FALSE, INFINITE, QS_ALLINPUT);
+        MSG message;
+        while (PeekMessageA(&message, 0, 0, 0, PM_REMOVE))
+            if (!IsKeyboardInput(message.message) && message.message != WM_QUIT)
+                DispatchMessageA(&message);
         if (woke != WAIT_OBJECT_0 + 1) {
             // The worker ended, or the wait itself failed: then the only
             // safe course is to wait for the worker without the window.
@@ -97,10 +102,6 @@ static void WaitForWorker(HANDLE worker)
                 WaitForSingleObject(worker, INFINITE);
             return;
         }
-        MSG message;
-        while (PeekMessageA(&message, 0, 0, 0, PM_REMOVE))
-            if (!IsKeyboardInput(message.message) && message.message != WM_QUIT)
-                DispatchMessageA(&message);
     }
 }
 

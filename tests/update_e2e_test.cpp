@@ -748,7 +748,8 @@ TEST_F(Update, DataThatCannotMoveIsToldAndStaysWhole)
 // the window answers and repaints throughout, and no input acts: a double
 // click on Start, Esc, Enter, Alt+F4 and close requests change nothing, a
 // log-off is refused, and the pointer is the wait cursor. One box appears
-// at the end and stays until it is answered; Exit then asks to restart.
+// at the end and stays until it is answered; a close request then asks to
+// restart.
 TEST_F(Update, SlowRunKeepsTheWindowAnsweringAndIgnoresInput)
 {
     Machine(WINXP);
@@ -809,7 +810,12 @@ TEST_F(Update, SlowRunKeepsTheWindowAnsweringAndIgnoresInput)
     EXPECT_NE(0, SendMessageTimeoutA(dialog, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_NORMAL, 2000,
                                      &endSession));
     EXPECT_NE(0u, endSession) << "a log-off is refused after the run";
-    ExitAfterARestartQuestion();
+    // A close request after the run is Exit, and asks to restart.
+    BoxWatcher question(updater.threadId, { IDNO });
+    PostMessageA(dialog, WM_CLOSE, 0, 0);
+    EXPECT_EQ(0u, updater.WaitForExit(15000));
+    ASSERT_EQ(1u, question.Boxes().size());
+    EXPECT_EQ(RESTART, question.Boxes()[0].text);
 }
 
 // Japanese folder names grow long quickly, past what the platform's file
@@ -842,7 +848,8 @@ TEST_F(Update, LongFoldersAreUpdatedAndTooLongOnesRefusedFirst)
     ExitAfterARestartQuestion();
 }
 
-// A download unpacked into the program's own folder: the staged copies are
+// A download unpacked into the program's own folder (registered in its
+// short form, the updater started from its long one): the staged copies are
 // made in a work folder there, the release's own files stay whole (it can
 // be run again), and a run stopped part-way is finished by the next.
 TEST_F(Update, ReleaseUnpackedIntoTheInstallationFolderUpdatesIt)
@@ -857,6 +864,11 @@ TEST_F(Update, ReleaseUnpackedIntoTheInstallationFolderUpdatesIt)
         ASSERT_TRUE(CopyFileA((release + "\\" + name).c_str(), (install + "\\" + name).c_str(), FALSE));
     const std::string unpacked = release;
     release = install;
+    // Registered in its short form, started from its long one: one folder.
+    char registered[MAX_PATH];
+    ASSERT_NE(0u, GetShortPathNameA(install.c_str(), registered, MAX_PATH));
+    ASSERT_NE(install, registered);
+    RegisterInstallFolder(registered);
     auto releaseIsWhole = [&] {
         for (const std::string& name : names)
             EXPECT_TRUE(ReadFileBytes(install + "\\" + name) == ReadFileBytes(unpacked + "\\" + name)) << name;
@@ -873,6 +885,7 @@ TEST_F(Update, ReleaseUnpackedIntoTheInstallationFolderUpdatesIt)
     ASSERT_NE(0u, stop);
     CleanMachine();
     Machine(NT40);
+    RegisterInstallFolder(registered);
     ASSERT_TRUE(RunStopped(NT40, stop, log));
     ASSERT_FALSE(FileExists(install + "\\TOLVANE.EXE"));
 

@@ -179,6 +179,8 @@ int main()
         printf("not installed\n");
         return 1;
     }
+    // The bar's positions were posted; they reach it before the box.
+    Settle(300);
     HHOOK hook = SetWindowsHookExA(WH_CBT, WatchBox, nullptr, GetCurrentThreadId());
     const char* caption = LoadResString(IDS_CAPTION);
     const char* text = LoadResString(IDS_DONE);
