@@ -240,7 +240,8 @@ protected:
         // Made at a short path: stamping a version resource takes no long one.
         std::string made = root + "\\TOLVANE.tmp";
         ASSERT_TRUE(WriteMainExecutable(made, "041104b0", version, size));
-        ASSERT_TRUE(MoveFileExA(made.c_str(), (install + "\\TOLVANE.EXE").c_str(), MOVEFILE_REPLACE_EXISTING));
+        ASSERT_TRUE(MoveFileExA(made.c_str(), (install + "\\TOLVANE.EXE").c_str(),
+                                MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED));
         for (const char* name : DATA_FILES)
             WriteFileBytes(install + "\\" + name, std::string("user data ") + name);
         if (registered)

@@ -104,6 +104,9 @@ DWORD RunReleaseTool(const std::string& arguments, std::string* output)
     }
     CloseHandle(file);
     *output = ReadFileBytes(log);
+    // A tool that printed nothing says at least how it ended.
+    if (output->empty())
+        *output = "(no output; exit code " + std::to_string(code) + ")";
     return code;
 }
 
