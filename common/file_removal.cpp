@@ -2,6 +2,7 @@
 #include <windows.h>
 #include "common/file_ops.h"
 #include "common/file_removal.h"
+#include "common/kernel_functions.h"
 #include "common/path_kind.h"
 
 bool RemoveFile(const char* path)
@@ -30,8 +31,6 @@ bool DeleteAtRestart(const char* path)
 {
     // MoveFileExA does nothing on the Windows 95 family, whose first
     // release may lack it: it is looked up, not imported.
-    HMODULE kernel = GetModuleHandleA("KERNEL32.DLL");
-    MoveFileExFunction moveFileEx = kernel == 0 ? 0 : reinterpret_cast<MoveFileExFunction>(
-        reinterpret_cast<void*>(GetProcAddress(kernel, "MoveFileExA")));
+    MoveFileExFunction moveFileEx = reinterpret_cast<MoveFileExFunction>(FindKernelFunction("MoveFileExA"));
     return moveFileEx != 0 && moveFileEx(path, 0, MOVEFILE_DELAY_UNTIL_REBOOT);
 }

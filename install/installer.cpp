@@ -109,41 +109,59 @@ static bool MakeRowPaths(const StagedFile& row, const GroupFolders& folders, Row
            MakeSetAsidePath(row, *paths, 0, paths->setAside);
 }
 
+// Searches the target's folder for old copies of the row under any of its
+// set-aside names ("tl002.old", "tl002.ol1" ...). INVALID_HANDLE_VALUE when
+// there is none; otherwise `found` holds the first.
+static HANDLE FindSetAside(const StagedFile& row, const RowPaths& paths, char* pattern,
+                           WIN32_FIND_DATAA* found)
+{
+    // The names differ in their last character only.
+    if (!MakeSetAsidePath(row, paths, 0, pattern))
+        return INVALID_HANDLE_VALUE;
+    pattern[TextLength(pattern) - 1] = '?';
+    return FindFirstFileA(pattern, found);
+}
+
 // Whether an old copy of the row lies under any of its set-aside names.
 static bool AnySetAside(const StagedFile& row, const RowPaths& paths)
 {
-    char path[PATH_BUFFER_SIZE];
-    for (unsigned int i = 0; i < SET_ASIDE_NAME_COUNT; ++i)
-        if (MakeSetAsidePath(row, paths, i, path) && Exists(path))
-            return true;
-    return false;
+    char pattern[PATH_BUFFER_SIZE];
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindSetAside(row, paths, pattern, &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return false;
+    FindClose(search);
+    return true;
 }
 
-// With the target in place, an old copy set aside by an earlier run is only
-// litter: the first set-aside name that holds none, or whose copy can be
-// deleted, becomes the row's. One still loaded elsewhere keeps its name
-// until the restart. False when no name is free.
+// The first set-aside name that holds no file becomes the row's. A name
+// whose old copy could be deleted now is not taken even so: a copy that
+// was held when an earlier run left it is also deleted at the restart,
+// which must not take this run's old target with it. False when no name
+// is free.
 static bool ChooseSetAside(const StagedFile& row, RowPaths* paths)
 {
     for (unsigned int i = 0; i < SET_ASIDE_NAME_COUNT; ++i)
-        if (MakeSetAsidePath(row, *paths, i, paths->setAside) && RemoveFile(paths->setAside))
+        if (MakeSetAsidePath(row, *paths, i, paths->setAside) && QueryPath(paths->setAside) == PathMissing)
             return true;
     return false;
 }
 
 // Deletes every old copy of the row: this run's and any that earlier runs
 // left. One that another program still holds is deleted at the restart.
-// Old copies take the names in order, a later one only while every earlier
-// one is held, so the first free name ends them.
 static void RemoveSetAside(const StagedFile& row, const RowPaths& paths)
 {
+    char pattern[PATH_BUFFER_SIZE];
     char path[PATH_BUFFER_SIZE];
-    for (unsigned int i = 0; i < SET_ASIDE_NAME_COUNT; ++i) {
-        if (!MakeSetAsidePath(row, paths, i, path) || QueryPath(path) == PathMissing)
-            return;
-        if (!RemoveFile(path))
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindSetAside(row, paths, pattern, &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        if (MakePath(path, sizeof path, 0, paths.targetFolder, found.cFileName, 0) && !RemoveFile(path))
             DeleteAtRestart(path);
-    }
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
 }
 
 // Copies, checks and flushes the staged file, then replaces the target in
@@ -309,8 +327,9 @@ bool InstallStagedFiles(HWND dialog, const char* installFolder, unsigned int* fa
         return false;
     }
     *failure = IDS_IO_ERROR;
-    if (!TargetsAreFree(plan, installFolder, run.system) ||
-        !PlanFitsOnDisk(plan, installFolder, run.system))
+    HeldTargets held;
+    if (!TargetsAreFree(plan, installFolder, run.system, &held) ||
+        !PlanFitsOnDisk(plan, installFolder, run.system, held))
         return false;
 
     // A run stopped inside the copy step leaves the platform's temporary

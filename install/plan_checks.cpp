@@ -1,9 +1,11 @@
-// TargetsAreFree and PlanFitsOnDisk. GetDiskFreeSpaceExA is missing from
-// the first Windows 95, so it is looked up at run time; GetDiskFreeSpaceA,
+// TargetsAreFree and PlanFitsOnDisk. GetDiskFreeSpaceExA (which also reads
+// the free space of a volume mounted in a folder) is missing from the first
+// Windows 95, so it is looked up at run time; GetDiskFreeSpaceA,
 // which every platform has, reports at most 2 GB there, enough to answer
 // whether the plan fits.
 #include <windows.h>
 #include "common/app_state.h"
+#include "common/kernel_functions.h"
 #include "common/path_helpers.h"
 #include "install/plan_checks.h"
 #include "install/staged_check.h"
@@ -18,8 +20,10 @@ static bool MakeTargetPath(const StagedGroup& group, const StagedFile& row, cons
     return MakePath(path, PATH_BUFFER_SIZE, 0, root, row.targetName, 0);
 }
 
-bool TargetsAreFree(const InstallPlan& plan, const char* installFolder, const char* systemFolder)
+bool TargetsAreFree(const InstallPlan& plan, const char* installFolder, const char* systemFolder,
+                    HeldTargets* held)
 {
+    unsigned int n = 0;
     bool windows95 = OsVersion.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS;
     // The 95 family refuses the delete-sharing flag.
     DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | (windows95 ? 0 : FILE_SHARE_DELETE);
@@ -28,6 +32,9 @@ bool TargetsAreFree(const InstallPlan& plan, const char* installFolder, const ch
     for (unsigned int g = 0; g < plan.groupCount; ++g)
         for (unsigned int i = 0; i < plan.groups[g]->rowCount; ++i) {
             const StagedFile& row = plan.groups[g]->rows[i];
+            // A plan holds at most every row of the table.
+            bool* rowHeld = &held->held[n++ % STAGED_FILE_COUNT];
+            *rowHeld = false;
             if (!MakeTargetPath(*plan.groups[g], row, installFolder, systemFolder, path))
                 continue;
             // Opened for writing, sharing everything, only to ask: nothing
@@ -37,8 +44,11 @@ bool TargetsAreFree(const InstallPlan& plan, const char* installFolder, const ch
                 CloseHandle(file);
                 continue;
             }
-            if (GetLastError() == ERROR_SHARING_VIOLATION && (windows95 || &row == main))
-                return false;
+            if (GetLastError() == ERROR_SHARING_VIOLATION) {
+                if (windows95 || &row == main)
+                    return false;
+                *rowHeld = true;
+            }
         }
     return true;
 }
@@ -58,21 +68,18 @@ static bool OnOneVolume(const char* a, const char* b)
     return a[0] != 0 && a[1] == ':' && b[0] != 0 && b[1] == ':' && ((a[0] ^ b[0]) & ~0x20) == 0;
 }
 
-// The cluster size and free clusters of the volume of `folder`, asked of the
-// folder first (a volume mounted in a folder), then of its drive's root,
-// which the older platforms require.
+// The cluster size and free clusters of the volume of `folder`, asked of
+// its drive's root, as the older platforms require. A folder on a network
+// share is not asked about.
 static void ReadVolume(const char* folder, Volume* volume)
 {
-    char path[PATH_BUFFER_SIZE];
     char root[] = "?:\\";
     DWORD sectors = 0, bytes = 0, total = 0;
     root[0] = folder[0];
     volume->cluster = 0;
     volume->need = 0;
     volume->peak = 0;
-    if ((MakePath(path, sizeof path, 0, folder, 0, 0) &&
-         GetDiskFreeSpaceA(path, &sectors, &bytes, &volume->freeClusters, &total)) ||
-        (folder[1] == ':' && GetDiskFreeSpaceA(root, &sectors, &bytes, &volume->freeClusters, &total)))
+    if (folder[1] == ':' && GetDiskFreeSpaceA(root, &sectors, &bytes, &volume->freeClusters, &total))
         volume->cluster = sectors * bytes;
 }
 
@@ -97,9 +104,8 @@ static DWORD CurrentSize(const char* path)
 static bool HasRoom(const char* folder, const Volume& volume)
 {
     unsigned long long needed = static_cast<unsigned long long>(volume.peak) * volume.cluster;
-    HMODULE kernel = GetModuleHandleA("KERNEL32.DLL");
-    GetDiskFreeSpaceExFunction freeSpaceEx = kernel == 0 ? 0 : reinterpret_cast<GetDiskFreeSpaceExFunction>(
-        reinterpret_cast<void*>(GetProcAddress(kernel, "GetDiskFreeSpaceExA")));
+    GetDiskFreeSpaceExFunction freeSpaceEx =
+        reinterpret_cast<GetDiskFreeSpaceExFunction>(FindKernelFunction("GetDiskFreeSpaceExA"));
     char path[PATH_BUFFER_SIZE];
     ULARGE_INTEGER available, total, free;
     if (freeSpaceEx != 0 && MakePath(path, sizeof path, 0, folder, 0, 0) &&
@@ -108,8 +114,10 @@ static bool HasRoom(const char* folder, const Volume& volume)
     return needed <= static_cast<unsigned long long>(volume.freeClusters) * volume.cluster;
 }
 
-bool PlanFitsOnDisk(const InstallPlan& plan, const char* installFolder, const char* systemFolder)
+bool PlanFitsOnDisk(const InstallPlan& plan, const char* installFolder, const char* systemFolder,
+                    const HeldTargets& held)
 {
+    unsigned int n = 0;
     // Volume 0 is the installation folder's; the system folder's is volume
     // 1, or volume 0 again when both lie on one drive.
     Volume volumes[2];
@@ -124,13 +132,16 @@ bool PlanFitsOnDisk(const InstallPlan& plan, const char* installFolder, const ch
         Volume& volume = volumes[group.root == InstallFolder ? 0 : systemVolume];
         for (unsigned int i = 0; i < group.rowCount; ++i) {
             unsigned int size = 0;
+            bool rowHeld = held.held[n++ % STAGED_FILE_COUNT];
             if (volume.cluster == 0 || !MakeTargetPath(group, group.rows[i], installFolder, systemFolder, path) ||
                 !GetListedSize(group.rows[i].stagedName, &size))
                 continue;
+            // The old target's clusters are freed only when it can go now.
+            DWORD old = rowHeld ? 0 : CurrentSize(path);
             int fresh = ClustersOf(size, volume.cluster);
             if (volume.need + fresh > volume.peak)
                 volume.peak = volume.need + fresh;
-            volume.need += fresh - ClustersOf(CurrentSize(path), volume.cluster);
+            volume.need += fresh - ClustersOf(old, volume.cluster);
         }
     }
     for (unsigned int v = 0; v < 2; ++v)

@@ -85,16 +85,25 @@ enum Destination {
     CannotTell           // anything else: the source stays
 };
 
+// Opens a data folder's file only to learn whether it can be opened.
+static HANDLE OpenToCompare(const char* destination)
+{
+    return CreateFileA(destination, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, 0, OPEN_EXISTING,
+                       FILE_ATTRIBUTE_NORMAL, 0);
+}
+
 // Whether two paths name one file, however they are reached (two spellings,
 // a substituted or mapped drive, a junction). The source is held open
 // without sharing; opening the destination then fails with a sharing
-// violation when it is that same file (or when another program holds the
-// destination, which is treated the same way). Only an open that succeeds,
-// or an answer that the name does not exist, tells that the destination is
-// another file; any other answer (a redirector's access denied or lock
-// violation) tells nothing. This works on Windows 95 and NT alike, which
-// have no common way to compare file identities. `sourceSize` receives the
-// source's size while it is held.
+// violation when it is that same file, or when another program holds the
+// destination: the destination is opened once more after the source is let
+// go, and only when that succeeds was the source in the way. Only an open
+// that succeeds, or an answer that the name does not exist, tells that the
+// destination is another file; any other answer (a redirector's access
+// denied or lock violation, a destination held elsewhere) tells nothing.
+// This works on Windows 95 and NT alike, which have no common way to
+// compare file identities. `sourceSize` receives the source's size while
+// it is held.
 static Destination CompareFiles(const char* source, const char* destination,
                                 FileSize* sourceSize)
 {
@@ -116,21 +125,25 @@ static Destination CompareFiles(const char* source, const char* destination,
     Destination result = CannotTell;
     sourceSize->low = GetFileSize(held, &sourceSize->high);
     bool sized = sourceSize->low != INVALID_FILE_SIZE || GetLastError() == NO_ERROR;
-    HANDLE other = CreateFileA(destination, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, 0,
-                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, 0);
+    HANDLE other = OpenToCompare(destination);
     DWORD error = GetLastError();
     if (other != INVALID_HANDLE_VALUE) {
         CloseHandle(other);
         result = DestinationOther;
     } else if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
         result = DestinationMissing;
-    } else if (error == ERROR_SHARING_VIOLATION) {
-        result = DestinationSame;
     }
     // A copy can only be checked against a size that was read.
     if (!sized && result == DestinationMissing)
         result = CannotTell;
     CloseHandle(held);
+    if (error == ERROR_SHARING_VIOLATION) {
+        other = OpenToCompare(destination);
+        if (other != INVALID_HANDLE_VALUE) {
+            CloseHandle(other);
+            result = DestinationSame;
+        }
+    }
     return result;
 }
 

@@ -17,8 +17,8 @@ bool GetDocumentsFolder(char* out);
 // documents or data folder, a copy that failed, a path that does not fit, a
 // source that another program holds, whose attributes cannot be read or
 // whose destination tells nothing, or a source that differs from the data
-// folder's file of its name. A source that is the data folder's file itself
-// (or whose data folder's file another program holds) stays without
+// folder's file of its name, or whose data folder's file another program
+// holds. A source that is the data folder's file itself stays without
 // counting as left behind. Where the system has no documents-folder lookup
 // at all, nothing is moved and the result is true.
 bool MigrateDataFiles(const char* folder, char* dataFolder);

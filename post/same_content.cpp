@@ -21,16 +21,10 @@ bool HoldSameBytes(const char* first, const char* second)
     DWORD highA = 0, highB = 0;
     if (a == INVALID_HANDLE_VALUE || b == INVALID_HANDLE_VALUE)
         goto done;
-    {
-        DWORD lowA = GetFileSize(a, &highA);
-        if (lowA == INVALID_FILE_SIZE && GetLastError() != NO_ERROR)
-            goto done;
-        DWORD lowB = GetFileSize(b, &highB);
-        if (lowB == INVALID_FILE_SIZE && GetLastError() != NO_ERROR)
-            goto done;
-        if (lowA != lowB || highA != highB)
-            goto done;
-    }
+    // A size that cannot be read compares like any other: the blocks then
+    // decide, and a file that cannot be read is never the same.
+    if (GetFileSize(a, &highA) != GetFileSize(b, &highB) || highA != highB)
+        goto done;
     for (;;) {
         DWORD gotA = 0, gotB = 0;
         if (!ReadFile(a, FirstBlock, BLOCK_SIZE, &gotA, 0) ||

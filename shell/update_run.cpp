@@ -2,9 +2,9 @@
 // settings, data move) runs on one worker thread, which touches no window
 // but the progress bar; the dialog's thread starts it, then only paints,
 // moves, answers the system and waits, and shows the outcome's box itself
-// once the worker has ended. Keyboard input meant for the dialog is dropped
-// while the worker runs, and any input still queued is dropped before the
-// box, so that the box is only ever answered by someone who has seen it.
+// once the worker has ended. Keys typed while the worker runs press no
+// button, and input still queued is dropped before the box, so that the box
+// is only ever answered by someone who has seen it.
 #include <windows.h>
 #include "common/app_state.h"
 #include "common/path_helpers.h"
@@ -77,23 +77,18 @@ static DWORD WINAPI UpdateWorker(void* parameter)
     return 0;
 }
 
-static bool IsKeyboardInput(UINT message)
-{
-    return message >= WM_KEYFIRST && message <= WM_KEYLAST;
-}
-
 // Handles the thread's messages until `worker` has ended, and those that it
 // left (the last positions of the bar): painting, moves, the bar, the
-// system's probes and whatever is sent to the dialog. Keyboard input is
-// dropped; the dialog procedure ignores commands and close requests
-// meanwhile.
+// system's probes and whatever is sent to the dialog. Keys reach no dialog
+// manager here, so Enter and Esc press no button; the dialog procedure
+// ignores commands and close requests meanwhile.
 static void WaitForWorker(HANDLE worker)
 {
     for (;;) {
         DWORD woke = MsgWaitForMultipleObjects(1, &worker, FALSE, INFINITE, QS_ALLINPUT);
         MSG message;
         while (PeekMessageA(&message, 0, 0, 0, PM_REMOVE))
-            if (!IsKeyboardInput(message.message) && message.message != WM_QUIT)
+            if (message.message != WM_QUIT)
                 DispatchMessageA(&message);
         if (woke != WAIT_OBJECT_0 + 1) {
             // The worker ended, or the wait itself failed: then the only

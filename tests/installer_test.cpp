@@ -203,6 +203,7 @@ protected:
         for (const std::string& where : { folder, system, system + "\\IOSUBSYS", system + "\\Drivers" }) {
             std::string names = " " + ListFolder(where) + " ";
             EXPECT_EQ(std::string::npos, names.find(".old ")) << where << ":" << names;
+            EXPECT_EQ(std::string::npos, names.find(".ol1 ")) << where << ":" << names;
             for (const StagedGroup* group : AllStagedGroups)
                 for (unsigned int i = 0; i < group->rowCount; ++i)
                     EXPECT_FALSE(FileExists(where + "\\" + group->rows[i].stagedName)) << where;
@@ -311,7 +312,8 @@ TEST_F(Installation, TargetInUseIsReportedAndLaterRowsAreUntouched)
 
 // Files copied off a CD keep the read-only attribute; such a target is
 // replaced like any other, in the installation folder and in the system
-// folder, and a set-aside copy left by an earlier run goes too.
+// folder, and set-aside copies left by earlier runs go too, under either
+// of their names.
 TEST_F(Installation, ReadOnlyTargetsAreReplacedOnEachRoot)
 {
     for (DWORD id : { 1u, 2u }) {
@@ -323,6 +325,8 @@ TEST_F(Installation, ReadOnlyTargetsAreReplacedOnEachRoot)
             ASSERT_TRUE(SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_READONLY));
         }
         WriteFileBytes(installFolder + "\\tl028.old", "set aside by a run that was stopped");
+        // Set aside under a later name while ".old" was held, and left there.
+        WriteFileBytes(installFolder + "\\tl029.ol1", "set aside while tl029.old was held");
         ASSERT_TRUE(Install(installFolder));
         EXPECT_EQ(0u, failure);
         ExpectInstalled(RowsOf(GroupsForPlatform(OsVersion)), installFolder);

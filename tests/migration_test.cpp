@@ -83,7 +83,8 @@ TEST_F(Migration, ExistingDataFolderAndItsOtherFilesAreUntouched)
 
 // The data folder's copy always wins. The installation's copy of the same
 // name goes only when it holds the same bytes; one that differs, in its
-// size or only in its last block, stays where it is, and the move says so.
+// size or only in its last block, or whose data folder's copy another
+// program holds, stays where it is, and the move says so.
 TEST_F(Migration, ExistingDestinationWinsAndOnlyTheSameBytesAreDeleted)
 {
     ASSERT_TRUE(MakeFolder(data));
@@ -100,6 +101,12 @@ TEST_F(Migration, ExistingDestinationWinsAndOnlyTheSameBytesAreDeleted)
 
     Put(install, "TLCDDB.DB", database);
     Put(install, "CHG.LOG", "the user's log");
+    // Held by another program, the data folder's copy cannot be compared.
+    HANDLE held = CreateFileA((data + "\\CHG.LOG").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, held);
+    EXPECT_FALSE(Migrate(install));
+    CloseHandle(held);
+    EXPECT_EQ("the user's log", ReadFileBytes(install + "\\CHG.LOG"));
     EXPECT_TRUE(Migrate(install));
     EXPECT_TRUE(ReadFileBytes(data + "\\TLCDDB.DB") == database);
     EXPECT_FALSE(FileExists(install + "\\TLCDDB.DB"));

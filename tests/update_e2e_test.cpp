@@ -89,6 +89,18 @@ bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs)
     return condition();
 }
 
+// Types `key` on the keyboard (with Alt held when `alt`), as a user would:
+// it reaches whichever window has the focus.
+void TypeKey(WORD key, bool alt)
+{
+    if (alt)
+        keybd_event(VK_MENU, 0, 0, 0);
+    keybd_event(static_cast<BYTE>(key), 0, 0, 0);
+    keybd_event(static_cast<BYTE>(key), 0, KEYEVENTF_KEYUP, 0);
+    if (alt)
+        keybd_event(VK_MENU, 0, KEYEVENTF_KEYUP, 0);
+}
+
 // The cursor that the thread `thread` shows, read through its input state.
 HCURSOR CursorOf(DWORD thread)
 {
@@ -779,11 +791,15 @@ TEST_F(Update, SlowRunKeepsTheWindowAnsweringAndIgnoresInput)
     PressButton(dialog, IDOK);
     Sleep(1000);  // in the slow copy of the main executable
     HCURSOR during = CursorOf(updater.threadId);
+    // Cursor handles are the updater's own, not comparable with this
+    // process's: the pointer changes for the run and changes back for the box.
+    ASSERT_NE(nullptr, during);
     EXPECT_NE(arrow, during) << "no wait cursor during the run";
-    PressKey(updater.threadId, VK_RETURN);
-    PressKey(updater.threadId, VK_RETURN);
-    PressKey(updater.threadId, VK_ESCAPE);
-    PostMessageA(dialog, WM_SYSKEYDOWN, VK_F4, 0x20000001);
+    // Real keys, as a user types them: Enter twice, Esc, Alt+F4.
+    SetForegroundWindow(dialog);
+    for (WORD key : { VK_RETURN, VK_RETURN, VK_ESCAPE })
+        TypeKey(key, false);
+    TypeKey(VK_F4, true);
     PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
     PostMessageA(dialog, WM_CLOSE, 0, 0);
     DWORD_PTR endSession = 1;
@@ -801,7 +817,7 @@ TEST_F(Update, SlowRunKeepsTheWindowAnsweringAndIgnoresInput)
     EXPECT_EQ(0u, probe.Unanswered());
     EXPECT_GT(boxAt - pressed, 9000u) << "the test build did not slow the run";
     EXPECT_TRUE(boxStayed) << "input from before the box answered it";
-    // Handles of the arrow differ between the dialog and the box.
+    EXPECT_NE(nullptr, cursorWithBox);
     EXPECT_NE(during, cursorWithBox) << "the wait cursor stayed with the box";
     ASSERT_TRUE(WaitFor([this] { return ButtonsEnabled(); }, 10000));
     Sleep(500);
@@ -876,6 +892,8 @@ TEST_F(Update, ReleaseUnpackedIntoTheInstallationFolderUpdatesIt)
     };
 
     // Stopped just as the copy of the main executable was to take its name.
+    // The release's own tl002.tmp then stands for the missing main
+    // executable in the lookup.
     std::string log = root + "\\operations.log";
     ASSERT_TRUE(RunStopped(NT40, 0, log));
     ASSERT_TRUE(UpdateProblems(NT40).empty()) << "the test build does not update from here";
