@@ -156,9 +156,9 @@ Where the updater's installation phase goes (medians, timed inside one
 process with the updater's own code and its dialog on screen): lookup
 {lookup:.0f} ms, staged files {files:.0f} ms, settings {settings:.0f} ms, data migration
 {migration:.0f} ms ({100 * migration / accounted:.0f}% of the steps' sum), the success box {box:.0f} ms from its call until it is active on
-screen: {accounted:.0f} ms in all, against {med(upd):.0f} ms measured from outside. Within
-the staged files, the 34 moves of the progress bar take {bar:.0f} ms on their own,
-and the copy step alone on the same files takes {ver_alone:.0f} ms with
+screen: {accounted:.0f} ms in all, against {med(upd):.0f} ms measured from outside. The
+34 moves of the progress bar, which the dialog's thread paints while the
+work goes on, take {bar:.0f} ms on their own; within the staged files, the copy step alone on the same files takes {ver_alone:.0f} ms with
 `VerInstallFileA` and {copy_alone:.0f} ms with `CopyFileA`. The check of the
 copies against the release's list (loading `TLFILES.DAT`, then reading each
 fresh copy whole for its CRC-32 and flushing it to the disk) takes {check:.0f} ms,
