@@ -327,9 +327,7 @@ bool InstallStagedFiles(HWND dialog, const char* installFolder, unsigned int* fa
         return false;
     }
     *failure = IDS_IO_ERROR;
-    HeldTargets held;
-    if (!TargetsAreFree(plan, installFolder, run.system, &held) ||
-        !PlanFitsOnDisk(plan, installFolder, run.system, held))
+    if (!PlanCanRun(plan, installFolder, run.system))
         return false;
 
     // A run stopped inside the copy step leaves the platform's temporary

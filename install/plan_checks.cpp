@@ -1,4 +1,4 @@
-// TargetsAreFree and PlanFitsOnDisk. GetDiskFreeSpaceExA (which also reads
+// PlanCanRun: one pass over the plan's targets. GetDiskFreeSpaceExA (which also reads
 // the free space of a volume mounted in a folder) is missing from the first
 // Windows 95, so it is looked up at run time; GetDiskFreeSpaceA,
 // which every platform has, reports at most 2 GB there, enough to answer
@@ -12,46 +12,6 @@
 
 typedef BOOL(WINAPI* GetDiskFreeSpaceExFunction)(LPCSTR, PULARGE_INTEGER, PULARGE_INTEGER,
                                                  PULARGE_INTEGER);
-
-static bool MakeTargetPath(const StagedGroup& group, const StagedFile& row, const char* installFolder,
-                           const char* systemFolder, char* path)
-{
-    const char* root = group.root == InstallFolder ? installFolder : systemFolder;
-    return MakePath(path, PATH_BUFFER_SIZE, 0, root, row.targetName, 0);
-}
-
-bool TargetsAreFree(const InstallPlan& plan, const char* installFolder, const char* systemFolder,
-                    HeldTargets* held)
-{
-    unsigned int n = 0;
-    bool windows95 = OsVersion.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS;
-    // The 95 family refuses the delete-sharing flag.
-    DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | (windows95 ? 0 : FILE_SHARE_DELETE);
-    const StagedFile* main = FindAppRow(MAIN_EXECUTABLE_NAME);
-    char path[PATH_BUFFER_SIZE];
-    for (unsigned int g = 0; g < plan.groupCount; ++g)
-        for (unsigned int i = 0; i < plan.groups[g]->rowCount; ++i) {
-            const StagedFile& row = plan.groups[g]->rows[i];
-            // A plan holds at most every row of the table.
-            bool* rowHeld = &held->held[n++ % STAGED_FILE_COUNT];
-            *rowHeld = false;
-            if (!MakeTargetPath(*plan.groups[g], row, installFolder, systemFolder, path))
-                continue;
-            // Opened for writing, sharing everything, only to ask: nothing
-            // is written, and a scanner that shares everything passes.
-            HANDLE file = CreateFileA(path, GENERIC_WRITE, share, 0, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, 0);
-            if (file != INVALID_HANDLE_VALUE) {
-                CloseHandle(file);
-                continue;
-            }
-            if (GetLastError() == ERROR_SHARING_VIOLATION) {
-                if (windows95 || &row == main)
-                    return false;
-                *rowHeld = true;
-            }
-        }
-    return true;
-}
 
 // A destination root of the plan: the clusters that the plan needs there
 // now and at its fullest.
@@ -114,10 +74,24 @@ static bool HasRoom(const char* folder, const Volume& volume)
     return needed <= static_cast<unsigned long long>(volume.freeClusters) * volume.cluster;
 }
 
-bool PlanFitsOnDisk(const InstallPlan& plan, const char* installFolder, const char* systemFolder,
-                    const HeldTargets& held)
+// Whether the target at `path` is held open by a program that denies
+// writing. It is opened for writing, sharing everything, only to ask:
+// nothing is written, and a scanner that shares everything passes.
+static bool IsHeld(const char* path, DWORD share)
 {
-    unsigned int n = 0;
+    HANDLE file = CreateFileA(path, GENERIC_WRITE, share, 0, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, 0);
+    if (file == INVALID_HANDLE_VALUE)
+        return GetLastError() == ERROR_SHARING_VIOLATION;
+    CloseHandle(file);
+    return false;
+}
+
+bool PlanCanRun(const InstallPlan& plan, const char* installFolder, const char* systemFolder)
+{
+    bool windows95 = OsVersion.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS;
+    // The 95 family refuses the delete-sharing flag.
+    DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | (windows95 ? 0 : FILE_SHARE_DELETE);
+    const StagedFile* main = FindAppRow(MAIN_EXECUTABLE_NAME);
     // Volume 0 is the installation folder's; the system folder's is volume
     // 1, or volume 0 again when both lie on one drive.
     Volume volumes[2];
@@ -129,15 +103,20 @@ bool PlanFitsOnDisk(const InstallPlan& plan, const char* installFolder, const ch
     char path[PATH_BUFFER_SIZE];
     for (unsigned int g = 0; g < plan.groupCount; ++g) {
         const StagedGroup& group = *plan.groups[g];
-        Volume& volume = volumes[group.root == InstallFolder ? 0 : systemVolume];
+        bool inInstallFolder = group.root == InstallFolder;
+        Volume& volume = volumes[inInstallFolder ? 0 : systemVolume];
         for (unsigned int i = 0; i < group.rowCount; ++i) {
+            const StagedFile& row = group.rows[i];
             unsigned int size = 0;
-            bool rowHeld = held.held[n++ % STAGED_FILE_COUNT];
-            if (volume.cluster == 0 || !MakeTargetPath(group, group.rows[i], installFolder, systemFolder, path) ||
-                !GetListedSize(group.rows[i].stagedName, &size))
+            if (!MakePath(path, sizeof path, 0, folders[inInstallFolder ? 0 : 1], row.targetName, 0))
+                continue;
+            bool held = IsHeld(path, share);
+            if (held && (windows95 || &row == main))
+                return false;
+            if (volume.cluster == 0 || !GetListedSize(row.stagedName, &size))
                 continue;
             // The old target's clusters are freed only when it can go now.
-            DWORD old = rowHeld ? 0 : CurrentSize(path);
+            DWORD old = held ? 0 : CurrentSize(path);
             int fresh = ClustersOf(size, volume.cluster);
             if (volume.need + fresh > volume.peak)
                 volume.peak = volume.need + fresh;
