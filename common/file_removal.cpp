@@ -1,5 +1,7 @@
-// RemoveFile: a delete that a read-only attribute does not stop.
+// RemoveFile: a delete that neither a read-only attribute nor a program that
+// holds the file for a moment stops.
 #include <windows.h>
+#include "common/file_holder.h"
 #include "common/file_ops.h"
 #include "common/file_removal.h"
 #include "common/kernel_functions.h"
@@ -18,8 +20,11 @@ bool RemoveFile(const char* path)
     }
     if (attributes & FILE_ATTRIBUTE_READONLY)
         OpSetAttributes(path, attributes & ~FILE_ATTRIBUTE_READONLY);
-    if (OpDelete(path))
-        return true;
+    unsigned int waits = 0;
+    do {
+        if (OpDelete(path))
+            return true;
+    } while (WaitOutHolder(path, &waits));
     if (attributes & FILE_ATTRIBUTE_READONLY)
         OpSetAttributes(path, attributes);
     return false;

@@ -6,9 +6,11 @@
 #define COMMON_FILE_REMOVAL_H
 
 // Deletes the file at `path`, clearing a read-only attribute first; the
-// attribute comes back when the file cannot be deleted. True when no file
-// of that name is left (also when there was none); a folder, or a path
-// whose attributes cannot be read, is never deleted and gives false.
+// attribute comes back when the file cannot be deleted. A program that holds
+// the file without sharing its deletion is waited out for up to 5 s. True
+// when no file of that name is left (also when there was none); a folder,
+// or a path whose attributes cannot be read, is never deleted and gives
+// false, and so does a loaded program image (on the NT family), at once.
 bool RemoveFile(const char* path);
 
 // Asks Windows to delete `path` at the next restart, for a file that cannot

@@ -16,6 +16,11 @@ bool EndsWithSeparator(const char* text)
     return *last == '\\' || *last == '/';
 }
 
+bool FitsFileCall(const char* path)
+{
+    return TextLength(path) <= FILE_CALL_PATH_MAX;
+}
+
 bool MakePath(char* out, unsigned int outSize, const char* drive, const char* dir,
               const char* name, const char* ext)
 {

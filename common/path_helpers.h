@@ -6,6 +6,10 @@
 
 // A path buffer of the program: a zero-terminated ANSI path.
 const unsigned int PATH_BUFFER_SIZE = 270;
+// The longest path that the file calls of every platform take, in bytes
+// without its terminating zero (MAX_PATH less one): Windows refuses longer
+// ANSI paths, where Wine takes them.
+const unsigned int FILE_CALL_PATH_MAX = 259;
 // Buffers for the parts that SplitPath produces.
 const unsigned int PATH_DRIVE_SIZE = 3;   // "C:" and terminator
 const unsigned int PATH_PART_SIZE = 256;  // 255 bytes and terminator
@@ -14,6 +18,9 @@ const unsigned int PATH_PART_MAX = 255;
 // Whether the last character of `text` (not its last byte, which may be the
 // trail byte of a double-byte character) is '\' or '/'. False when empty.
 bool EndsWithSeparator(const char* text);
+
+// Whether `path` is short enough for a file call (FILE_CALL_PATH_MAX).
+bool FitsFileCall(const char* path);
 
 // Joins drive, directory, name and extension into `out` (capacity `outSize`).
 // Any part may be null or empty. A directory that does not end in '\' or '/'

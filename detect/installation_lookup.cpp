@@ -169,9 +169,9 @@ bool LocateInstallation(char* folder)
 {
     HKEY key;
     folder[0] = 0;
-    // Opened with full access although only one value is read: where the
-    // system refuses full access, the copy counts as not installed.
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, LoadResString(IDS_APP_PATHS_KEY), 0, KEY_ALL_ACCESS,
+    // Opened only to read its value: a user without administrator rights
+    // may read the key, and must reach the message about those rights.
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, LoadResString(IDS_APP_PATHS_KEY), 0, KEY_QUERY_VALUE,
                       &key) != ERROR_SUCCESS)
         return false;
     ReadRegisteredPath(key, folder);

@@ -3,36 +3,25 @@
 #define INSTALL_INSTALLER_H
 
 #include <windows.h>
-#include "install/staged_files.h"
+#include "install/install_failure.h"
 
 // Installs every group of GroupsForPlatform(OsVersion) from the updater's own
-// folder, moving `dialog`'s IDC_PROGRESS through AppGroup (its positions are
-// posted, and reach it when the dialog's thread handles its messages); it
-// shows no box.
-// Runs on the update's worker thread. A release whose list of staged files
-// is missing or damaged is refused before anything is written. Returns
-// false at the first row that could not be installed, with the message
-// that tells why in `failure`: IDS_DAMAGED for a damaged release or a copy
-// that does not match its list, IDS_PATH_TOO_LONG for a folder whose name
-// the copy step cannot take even in its short form, IDS_IO_ERROR otherwise,
-// a target held by a running program and a disk without room for the plan
-// included (0 on success). These three are found before anything is written.
-bool InstallStagedFiles(HWND dialog, const char* installFolder, unsigned int* failure);
-
-// Where one group's rows are copied from and to.
-struct GroupFolders {
-    const char* source;       // the release, in a form that the copy step takes
-    const char* copy;         // where the staged copies are made
-    const char* copyStep;     // the same folder in a form that the copy step takes
-    const char* destination;  // the group's root, below which the targets lie
-};
-
-// Installs one group's rows in order: each staged file is copied into
-// `folders.copy` under its staged name and checked against the list that
-// LoadStagedList loaded; then the target below `folders.destination` is
-// renamed aside, the copy renamed to the target, and the old target
-// deleted. Returns false at a failing row, its message in `failure`.
-bool InstallGroup(HWND dialog, const StagedGroup& group, const GroupFolders& folders,
-                  unsigned int* failure);
+// folder into `installFolder` and the system folder, in two passes. First
+// every staged file is copied into its copy folder, checked against the
+// release's list and flushed, moving `dialog`'s IDC_PROGRESS through
+// AppGroup (its positions are posted, and reach it when the dialog's thread
+// handles its messages). Only when every copy is in place, and every target
+// still asks to be replaceable, is each target replaced in plan order: set
+// aside, the copy renamed in, the old one deleted (at the next restart when
+// it is still loaded). Shows no box; runs on the update's worker thread.
+//
+// Returns false with the message that says why, and what it names, in
+// `failure`: everything that can be known before writing (the release, the
+// paths, holders, rights, room; see PlanCanRun) is asked first and changes
+// nothing. A failure while copying changes no target either: this run's
+// copies are removed. Only a failure while replacing, which nothing found
+// beforehand explains, leaves the targets before it replaced; the next run
+// finishes them.
+bool InstallStagedFiles(HWND dialog, const char* installFolder, InstallFailure* failure);
 
 #endif

@@ -1,20 +1,102 @@
-// PlanCanRun: one pass over the plan's targets. GetDiskFreeSpaceExA (which also reads
+// PlanCanRun and TargetsCanBeReplaced. GetDiskFreeSpaceExA (which also reads
 // the free space of a volume mounted in a folder) is missing from the first
-// Windows 95, so it is looked up at run time; GetDiskFreeSpaceA,
-// which every platform has, reports at most 2 GB there, enough to answer
-// whether the plan fits.
+// Windows 95, so it is looked up at run time; GetDiskFreeSpaceA, which every
+// platform has, reports at most 2 GB there, enough to answer whether the
+// plan fits.
 #include <windows.h>
 #include "common/app_state.h"
+#include "common/file_holder.h"
 #include "common/kernel_functions.h"
 #include "common/path_helpers.h"
+#include "common/path_kind.h"
+#include "common/text.h"
 #include "install/plan_checks.h"
+#include "install/row_paths.h"
 #include "install/staged_check.h"
+#include "res/resource.h"
 
 typedef BOOL(WINAPI* GetDiskFreeSpaceExFunction)(LPCSTR, PULARGE_INTEGER, PULARGE_INTEGER,
                                                  PULARGE_INTEGER);
 
-// A destination root of the plan: the clusters that the plan needs there
-// now and at its fullest.
+// The name of the file of ours that asks a folder whether it takes a new
+// file: a staged name that no row has.
+static const char PROBE_NAME[] = "tl000.tmp";
+static const unsigned int MEGABYTE = 1048576;
+
+static bool IsNtFamily()
+{
+    return OsVersion.dwPlatformId != VER_PLATFORM_WIN32_WINDOWS;
+}
+
+// Whether the program image at `path` is running (or held open by a program
+// that denies writing): on the NT family a loaded image can be renamed, but
+// Tolvane must not be replaced under itself.
+static bool IsRunning(const char* path)
+{
+    const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    unsigned int waits = 0;
+    for (;;) {
+        HANDLE file = CreateFileA(path, GENERIC_WRITE, share, 0, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, 0);
+        if (file != INVALID_HANDLE_VALUE) {
+            CloseHandle(file);
+            return false;
+        }
+        if (GetLastError() != ERROR_SHARING_VIOLATION)
+            return false;
+        if (!WaitAgain(&waits))
+            return true;
+    }
+}
+
+// Whether the row's target can be replaced now.
+static bool AskTarget(const StagedFile& row, const RowPaths& paths, const GroupFolders& folders,
+                      InstallFailure* failure)
+{
+    bool main = &row == FindAppRow(MAIN_EXECUTABLE_NAME);
+    unsigned int waits = 0;
+    HolderAnswer answer;
+    while ((answer = AskHolder(paths.target)) == FileHeld && WaitAgain(&waits)) {
+    }
+    switch (answer) {
+    case FileAbsent:
+        return true;
+    case FileFree:
+        if (main && IsNtFamily() && IsRunning(paths.target))
+            return FailNaming(failure, IDS_TOLVANE_RUNNING, folders.shown, row.targetName);
+        return true;
+    case FileHeld:
+        return FailNaming(failure, main ? IDS_TOLVANE_RUNNING : IDS_FILE_IN_USE, folders.shown,
+                          row.targetName);
+    case FileDenied:
+        return FailNaming(failure, IDS_NEED_ADMIN, folders.shown, row.targetName);
+    default:
+        return FailNaming(failure, IDS_IO_ERROR, folders.shown, row.targetName);
+    }
+}
+
+// Whether `folder` exists and, on the NT family, takes a new file from this
+// user. The file of ours that asks is deleted by the system as it is
+// closed, also when the updater is ended meanwhile.
+static bool CanWriteIn(const char* folder, const char* shown, InstallFailure* failure)
+{
+    char probe[PATH_BUFFER_SIZE];
+    if (QueryPath(folder) != PathFolder)
+        return Fail(failure, IDS_IO_ERROR, shown);
+    if (!IsNtFamily())
+        return true;
+    if (!MakePath(probe, sizeof probe, 0, folder, PROBE_NAME, 0) || !FitsFileCall(probe))
+        return Fail(failure, IDS_PATH_TOO_LONG, shown);
+    HANDLE file = CreateFileA(probe, GENERIC_WRITE, 0, 0, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, 0);
+    if (file != INVALID_HANDLE_VALUE) {
+        CloseHandle(file);
+        return true;
+    }
+    return Fail(failure, GetLastError() == ERROR_ACCESS_DENIED ? IDS_NEED_ADMIN : IDS_IO_ERROR, shown);
+}
+
+// A destination volume: the clusters that the plan needs there now and at
+// its fullest.
 struct Volume {
     DWORD cluster;  // bytes; 0 when the volume's space cannot be read
     DWORD freeClusters;
@@ -49,7 +131,7 @@ static int ClustersOf(DWORD size, DWORD cluster)
 }
 
 // The size of the file at `path` now, 0 when there is none; a file of 4 GB
-// or more counts as 4 GB, which only makes the room it frees smaller.
+// or more counts as 4 GB.
 static DWORD CurrentSize(const char* path)
 {
     WIN32_FIND_DATAA found;
@@ -60,71 +142,99 @@ static DWORD CurrentSize(const char* path)
     return found.nFileSizeHigh != 0 ? 0xFFFFFFFFu : found.nFileSizeLow;
 }
 
-// Whether the free space of the volume of `folder` holds its peak.
-static bool HasRoom(const char* folder, const Volume& volume)
+// Counts the row's copy into its volume. Every copy is made before the first
+// target is replaced, so the plan is at its fullest when the last copy is
+// made; the copy step writes a new copy beside the one that an earlier run
+// may have left under the staged name, then deletes the old one.
+static void CountCopy(const StagedFile& row, const RowPaths& paths, Volume* volume)
+{
+    unsigned int size = 0;
+    if (volume->cluster == 0 || !GetListedSize(row.stagedName, &size))
+        return;
+    int fresh = ClustersOf(size, volume->cluster);
+    if (volume->need + fresh > volume->peak)
+        volume->peak = volume->need + fresh;
+    volume->need += fresh - ClustersOf(CurrentSize(paths.staged), volume->cluster);
+}
+
+// Whether the volume of `folder` has room for its peak; when not, the drive
+// and how many MB more it needs.
+static bool HasRoom(const char* folder, const char* shown, const Volume& volume, InstallFailure* failure)
 {
     unsigned long long needed = static_cast<unsigned long long>(volume.peak) * volume.cluster;
+    unsigned long long available = static_cast<unsigned long long>(volume.freeClusters) * volume.cluster;
     GetDiskFreeSpaceExFunction freeSpaceEx =
         reinterpret_cast<GetDiskFreeSpaceExFunction>(FindKernelFunction("GetDiskFreeSpaceExA"));
     char path[PATH_BUFFER_SIZE];
-    ULARGE_INTEGER available, total, free;
+    ULARGE_INTEGER availableEx, total, free;
     if (freeSpaceEx != 0 && MakePath(path, sizeof path, 0, folder, 0, 0) &&
-        freeSpaceEx(path, &available, &total, &free))
-        return needed <= available.QuadPart;
-    return needed <= static_cast<unsigned long long>(volume.freeClusters) * volume.cluster;
-}
-
-// Whether the target at `path` is held open by a program that denies
-// writing. It is opened for writing, sharing everything, only to ask:
-// nothing is written, and a scanner that shares everything passes.
-static bool IsHeld(const char* path, DWORD share)
-{
-    HANDLE file = CreateFileA(path, GENERIC_WRITE, share, 0, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, 0);
-    if (file == INVALID_HANDLE_VALUE)
-        return GetLastError() == ERROR_SHARING_VIOLATION;
-    CloseHandle(file);
+        freeSpaceEx(path, &availableEx, &total, &free))
+        available = availableEx.QuadPart;
+    if (needed <= available)
+        return true;
+    char drive[3] = { shown[0], ':', 0 };
+    Fail(failure, IDS_NO_ROOM, drive);
+    // Whole MB, rounded up, and at least 1.
+    unsigned long long more = (needed - available + MEGABYTE - 1) / MEGABYTE;
+    wsprintfA(failure->amount, "%lu", static_cast<unsigned long>(more > 0xFFFFFFFFu ? 0xFFFFFFFFu : more));
     return false;
 }
 
-bool PlanCanRun(const InstallPlan& plan, const char* installFolder, const char* systemFolder)
+bool PlanCanRun(const InstallPlan& plan, const RunFolders& run, InstallFailure* failure)
 {
-    bool windows95 = OsVersion.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS;
-    // The 95 family refuses the delete-sharing flag.
-    DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | (windows95 ? 0 : FILE_SHARE_DELETE);
-    const StagedFile* main = FindAppRow(MAIN_EXECUTABLE_NAME);
     // Volume 0 is the installation folder's; the system folder's is volume
     // 1, or volume 0 again when both lie on one drive.
     Volume volumes[2];
-    const char* folders[2] = { installFolder, systemFolder };
-    unsigned int systemVolume = OnOneVolume(installFolder, systemFolder) ? 0 : 1;
-    ReadVolume(installFolder, &volumes[0]);
-    ReadVolume(systemFolder, &volumes[1]);
+    const char* roots[2] = { run.install, run.system };
+    const char* shown[2] = { run.installShown, run.systemShown };
+    unsigned int systemVolume = OnOneVolume(run.installShown, run.systemShown) ? 0 : 1;
+    ReadVolume(run.install, &volumes[0]);
+    ReadVolume(run.system, &volumes[1]);
 
-    char path[PATH_BUFFER_SIZE];
+    if (!CanWriteIn(run.install, run.installShown, failure) ||
+        (run.usesSystemFolder && !CanWriteIn(run.system, run.systemShown, failure)))
+        return false;
     for (unsigned int g = 0; g < plan.groupCount; ++g) {
         const StagedGroup& group = *plan.groups[g];
-        bool inInstallFolder = group.root == InstallFolder;
-        Volume& volume = volumes[inInstallFolder ? 0 : systemVolume];
+        GroupFolders folders = FoldersOf(run, group);
+        // A driver's folder below the root ("Drivers") is asked too, once
+        // for the rows that share it; the roots were asked above.
+        char asked[PATH_BUFFER_SIZE];
+        if (!MakePath(asked, sizeof asked, 0, folders.destination, 0, 0))
+            return Fail(failure, IDS_PATH_TOO_LONG, folders.shown);
         for (unsigned int i = 0; i < group.rowCount; ++i) {
             const StagedFile& row = group.rows[i];
-            unsigned int size = 0;
-            if (!MakePath(path, sizeof path, 0, folders[inInstallFolder ? 0 : 1], row.targetName, 0))
-                continue;
-            bool held = IsHeld(path, share);
-            if (held && (windows95 || &row == main))
+            RowPaths paths;
+            if (!MakeRowPaths(row, folders, &paths))
+                return FailNaming(failure, IDS_PATH_TOO_LONG, folders.shown, row.targetName);
+            if (lstrcmpiA(paths.targetFolder, asked) != 0) {
+                if (!CanWriteIn(paths.targetFolder, paths.targetFolder, failure))
+                    return false;
+                CopyText(asked, sizeof asked, paths.targetFolder);
+            }
+            if (!AskTarget(row, paths, folders, failure))
                 return false;
-            if (volume.cluster == 0 || !GetListedSize(row.stagedName, &size))
-                continue;
-            // The old target's clusters are freed only when it can go now.
-            DWORD old = held ? 0 : CurrentSize(path);
-            int fresh = ClustersOf(size, volume.cluster);
-            if (volume.need + fresh > volume.peak)
-                volume.peak = volume.need + fresh;
-            volume.need += fresh - ClustersOf(old, volume.cluster);
+            CountCopy(row, paths, &volumes[group.root == InstallFolder ? 0 : systemVolume]);
         }
     }
     for (unsigned int v = 0; v < 2; ++v)
-        if (volumes[v].cluster != 0 && !HasRoom(folders[v], volumes[v]))
+        if (volumes[v].cluster != 0 && !HasRoom(roots[v], shown[v], volumes[v], failure))
             return false;
+    return true;
+}
+
+bool TargetsCanBeReplaced(const InstallPlan& plan, const RunFolders& run, InstallFailure* failure)
+{
+    for (unsigned int g = 0; g < plan.groupCount; ++g) {
+        const StagedGroup& group = *plan.groups[g];
+        GroupFolders folders = FoldersOf(run, group);
+        for (unsigned int i = 0; i < group.rowCount; ++i) {
+            RowPaths paths;
+            if (!MakeRowPaths(group.rows[i], folders, &paths))
+                return FailNaming(failure, IDS_PATH_TOO_LONG, folders.shown, group.rows[i].targetName);
+            if (!AskTarget(group.rows[i], paths, folders, failure))
+                return false;
+        }
+    }
     return true;
 }

@@ -1,24 +1,30 @@
-// Checks that an installation makes before it writes anything, so that a
-// failure known in advance never stops it part-way: no target is held by a
-// program that would stop its replacement, and every destination volume has
-// room for the plan at the moment it needs the most.
+// Checks that an installation makes before it writes anything, in one pass
+// over the plan, so that a failure known in advance never stops it part-way:
+// every path fits the file calls, every target can be replaced (no program
+// holds it in a way that stops its rename, and this user may replace it),
+// every destination folder can be written, and every destination volume has
+// room for the plan at its fullest. The targets are asked once more just
+// before the first of them is replaced.
 #ifndef INSTALL_PLAN_CHECKS_H
 #define INSTALL_PLAN_CHECKS_H
 
+#include "install/install_failure.h"
+#include "install/run_folders.h"
 #include "install/staged_files.h"
 
-// False when a target of `plan` is open in a program that denies writing
-// (a sharing violation): the main executable on any platform (the program
-// itself is running), or any target on the Windows 95 family, which cannot
-// rename a file in use. On the NT family another target in use (a DLL that
-// another program has loaded) is replaced through the rename, and passes.
-// False too when a destination volume (the installation folder's and the
-// system folder's, which may be one) has less free space than the plan
-// needs at its fullest: while a row is replaced, its new copy lies beside
-// the old target; afterwards only the new one stays, unless the old one is
-// held: that one is deleted only at the restart. Sizes come from the loaded
-// list of staged files and the current targets, in whole clusters. A volume
-// whose free space cannot be read is not refused.
-bool PlanCanRun(const InstallPlan& plan, const char* installFolder, const char* systemFolder);
+// The checks before anything is written. False with the message that says
+// why, and what it names: IDS_PATH_TOO_LONG, IDS_FILE_IN_USE (a target
+// held without delete sharing, on the Windows 95 family held at all),
+// IDS_TOLVANE_RUNNING (the main executable held, or still running),
+// IDS_NEED_ADMIN (on the NT family, a folder or target that this user may
+// not write), IDS_NO_ROOM (the drive and how many MB more it needs), or
+// IDS_IO_ERROR (a missing driver folder, a folder where a file belongs). A
+// holder is waited out for up to 5 s before it counts. Nothing is written:
+// a folder is asked whether it takes a new file by creating one of ours
+// that the system deletes as it is closed.
+bool PlanCanRun(const InstallPlan& plan, const RunFolders& run, InstallFailure* failure);
+
+// Asks every target again whether it can be replaced, as PlanCanRun does.
+bool TargetsCanBeReplaced(const InstallPlan& plan, const RunFolders& run, InstallFailure* failure);
 
 #endif

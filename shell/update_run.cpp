@@ -28,6 +28,7 @@ struct RunOutcome {
     bool complete;  // every file installed: the restart is due
     char folder[PATH_BUFFER_SIZE];
     char dataFolder[PATH_BUFFER_SIZE];
+    InstallFailure failure;  // what the box names when the installation failed
 };
 
 RunPhase CurrentRunPhase()
@@ -51,11 +52,11 @@ static void DoUpdate(RunOutcome* outcome)
     outcome->complete = false;
     outcome->folder[0] = 0;
     outcome->dataFolder[0] = 0;
+    Fail(&outcome->failure, 0);
     if (!LocateInstallation(outcome->folder))
         return;
-    unsigned int failure = IDS_IO_ERROR;
-    if (!InstallStagedFiles(outcome->dialog, outcome->folder, &failure)) {
-        outcome->message = failure;
+    if (!InstallStagedFiles(outcome->dialog, outcome->folder, &outcome->failure)) {
+        outcome->message = outcome->failure.message;
         outcome->icon = MB_ICONERROR;
         return;
     }
@@ -111,26 +112,25 @@ static void DropQueuedInput()
     }
 }
 
-// The box of the outcome, owned by the dialog. The warning that data files
-// stayed names the installation folder and the data folder.
+// The box of the outcome, owned by the dialog. A message that names
+// something is a format for up to two texts: the warning that data files
+// stayed names the installation folder and the data folder, a failure what
+// its record names; the other messages hold no '%' and stay as they are.
 static void ShowOutcome(HWND dialog, const RunOutcome& outcome)
 {
-    if (outcome.message != IDS_DATA_STAYED) {
-        const char* caption = LoadResString(IDS_CAPTION);
-        const char* text = LoadResString(outcome.message);
-        MessageBoxA(dialog, text, caption, MB_OK | outcome.icon);
-        return;
+    const char* first = outcome.failure.subject;
+    const char* second = outcome.failure.amount;
+    if (outcome.message == IDS_DATA_STAYED) {
+        first = outcome.folder;
+        second = outcome.dataFolder;
+        // Loaded before the format, into the other of the two buffers.
+        if (second[0] == 0)
+            second = LoadResString(IDS_NO_DATA_FOLDER);
     }
     char text[1024];
-    // The format and the folder name take both string buffers; the caption
-    // is loaded once the text is made.
-    const char* format = LoadResString(IDS_DATA_STAYED);
-    const char* dataFolder = outcome.dataFolder;
-    if (dataFolder[0] == 0)
-        dataFolder = LoadResString(IDS_NO_DATA_FOLDER);
-    // wsprintfA writes at most 1024 bytes; the format and two path buffers
-    // stay well below that.
-    wsprintfA(text, format, outcome.folder, dataFolder);
+    // wsprintfA writes at most 1024 bytes; a format and two path buffers
+    // stay well below that. The caption is loaded once the text is made.
+    wsprintfA(text, LoadResString(outcome.message), first, second);
     MessageBoxA(dialog, text, LoadResString(IDS_CAPTION), MB_OK | outcome.icon);
 }
 

@@ -16,8 +16,11 @@
 #include "install/staged_files.h"
 #include "res/resource.h"
 #include "shell/main_dialog.h"
+#include "install/plan_checks.h"
+#include "install/run_folders.h"
 #include "install/staged_check.h"
 #include "install/staged_list.h"
+#include "support/file_holders.h"
 #include "support/scratch_files.h"
 #include "support/sjis.h"
 #include "support/staged_release.h"
@@ -167,7 +170,7 @@ protected:
     // Then the bar's positions, which it posts, reach the bar.
     bool Install(const std::string& folder)
     {
-        failure = 0;
+        failure = InstallFailure();
         bool installed = InstallStagedFiles(dialog, folder.c_str(), &failure);
         Deliver();
         return installed;
@@ -213,12 +216,28 @@ protected:
 
     int BarPosition() { return static_cast<int>(SendMessageA(bar, PBM_GETPOS, 0, 0)); }
 
-    void ExpectFailure(unsigned int message = IDS_IO_ERROR) { EXPECT_EQ(message, failure); }
+    void ExpectFailure(unsigned int message, const std::string& subject = std::string())
+    {
+        EXPECT_EQ(message, failure.message);
+        EXPECT_EQ(subject, failure.subject);
+    }
+
+    // Every target holds what it held before the run, and the bar stands
+    // where it was left.
+    void ExpectNothingReplaced(const std::string& folder)
+    {
+        for (unsigned int i = 0; i < AppGroup.rowCount; ++i)
+            EXPECT_EQ(std::string("old ") + AppGroup.rows[i].targetName,
+                      ReadFileBytes(folder + "\\" + AppGroup.rows[i].targetName));
+        for (const char* target : DRIVER_TARGETS)
+            EXPECT_FALSE(FileExists(system + "\\" + target)) << target;
+        ExpectNoStagedCopyLeft(folder);
+    }
 
     OSVERSIONINFOA savedVersion;
     std::string own, installFolder, system;
     HWND dialog = nullptr, bar = nullptr;
-    unsigned int failure = 0;
+    InstallFailure failure = {};
 };
 
 TEST_F(Installation, EveryFamilyGetsItsFilesAndTheBarFollowsAppGroup)
@@ -233,7 +252,7 @@ TEST_F(Installation, EveryFamilyGetsItsFilesAndTheBarFollowsAppGroup)
         CleanSystemFolder();
         Positions.clear();
         ASSERT_TRUE(Install(installFolder));
-        EXPECT_EQ(0u, failure);
+        EXPECT_EQ(0u, failure.message);
         std::vector<PlannedRow> rows = RowsOf(GroupsForPlatform(OsVersion));
         ASSERT_EQ(family.files, rows.size());
         ExpectInstalled(rows, installFolder);
@@ -258,55 +277,68 @@ TEST_F(Installation, EveryFamilyGetsItsFilesAndTheBarFollowsAppGroup)
     EXPECT_FALSE(FileExists(system + "\\IOSUBSYS\\TVCDIO.VXD"));
 }
 
-TEST_F(Installation, MissingStagedFileStopsAtThatRow)
+// A release without one of its staged files, or without the folder that a
+// driver goes into, is refused before anything is written.
+TEST_F(Installation, MissingStagedFileOrDriverFolderIsFoundBeforeAnythingIsWritten)
 {
     DeleteFileA((own + "tl010.tmp").c_str());
     EXPECT_FALSE(Install(installFolder));
-    ExpectFailure();
-    std::vector<PlannedRow> rows = RowsOf(GroupsForPlatform(OsVersion));
-    ExpectInstalled(std::vector<PlannedRow>(rows.begin(), rows.begin() + 9), installFolder);
-    for (size_t i = 9; i < AppGroup.rowCount; ++i)
-        EXPECT_EQ(std::string("old ") + rows[i].row->targetName,
-                  ReadFileBytes(installFolder + "\\" + rows[i].row->targetName));
-    EXPECT_EQ(26, BarPosition());
-    EXPECT_FALSE(FileExists(system + "\\Drivers\\TVPKT.SYS"));
-}
+    ExpectFailure(IDS_DAMAGED);
+    ExpectNothingReplaced(installFolder);
+    EXPECT_EQ(0, BarPosition());
 
-TEST_F(Installation, PlatformGroupFailureLeavesTheBarFullAndFails)
-{
-    DeleteFileA((own + "tl038.tmp").c_str());
-    EXPECT_FALSE(Install(installFolder));
-    ExpectFailure();
-    EXPECT_EQ(100, BarPosition());
-    EXPECT_FALSE(FileExists(system + "\\Drivers\\TVPKT.SYS"));
-}
-
-TEST_F(Installation, MissingDriverSubfolderIsAFailureNotASilentSkip)
-{
+    ASSERT_TRUE(WriteStagedFiles(own.substr(0, own.size() - 1)));
     SetPlatform(1, 4);
     RemoveTree(system + "\\IOSUBSYS");
     EXPECT_FALSE(Install(installFolder));
-    ExpectFailure();
-    EXPECT_FALSE(FolderExists(system + "\\TLSTAGE")) << "the staged copy was left behind";
+    ExpectFailure(IDS_IO_ERROR, system + "\\IOSUBSYS\\");
+    ExpectNothingReplaced(installFolder);
+    EXPECT_EQ(0, BarPosition());
     MakeFolder(system + "\\IOSUBSYS");
 }
 
-// A target in use cannot be replaced: the row fails like a failed copy
-// instead of leaving the old file while the update reports success, and its
-// staged copy does not stay beside the target.
-TEST_F(Installation, TargetInUseIsReportedAndLaterRowsAreUntouched)
+// A copy that fails in the platform's group, after AppGroup's have moved the
+// bar to its end, changes no target: every copy made so far goes again.
+TEST_F(Installation, PlatformGroupFailureLeavesTheBarFullAndChangesNothing)
 {
-    std::string inUse = installFolder + "\\TVAUDIO.DLL";  // row 5
-    HANDLE held = CreateFileA(inUse.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, held);
-    bool result = Install(installFolder);
-    CloseHandle(held);
-    EXPECT_FALSE(result);
-    ExpectFailure();
-    EXPECT_EQ("old TVAUDIO.DLL", ReadFileBytes(inUse));
-    EXPECT_EQ("old TVBACKUP.EXE", ReadFileBytes(installFolder + "\\TVBACKUP.EXE"));
-    EXPECT_EQ(StagedContent("tl004.tmp"), ReadFileBytes(installFolder + "\\TVASPI.DLL"));
-    EXPECT_EQ(11, BarPosition());
+    std::string driver = StagedContent("tl038.tmp");
+    ASSERT_TRUE(WriteFileBytes(own + "tl038.tmp", driver.substr(0, driver.size() - 1)));
+    EXPECT_FALSE(Install(installFolder));
+    ExpectFailure(IDS_DAMAGED);
+    EXPECT_EQ(100, BarPosition());
+    ExpectNothingReplaced(installFolder);
+}
+
+// A program that holds a target without sharing its deletion stops its
+// rename, read-only or not: such a target is named before anything is
+// written, once it has held on for 5 s; one that lets go within them is
+// waited out. The main executable is Tolvane's own.
+TEST_F(Installation, HeldTargetIsWaitedForThenNamedWithNothingReplaced)
+{
+    std::string inUse = installFolder + "\\TVAUDIO.DLL";
+    for (bool readOnly : { false, true }) {
+        SCOPED_TRACE(readOnly);
+        SetFileAttributesA(inUse.c_str(), readOnly ? FILE_ATTRIBUTE_READONLY : FILE_ATTRIBUTE_NORMAL);
+        HeldFile editor(inUse, GENERIC_READ, FILE_SHARE_READ);
+        ASSERT_TRUE(editor.Held());
+        DWORD begun = GetTickCount();
+        EXPECT_FALSE(Install(installFolder));
+        EXPECT_GE(GetTickCount() - begun, 4500u) << "not waited for";
+        ExpectFailure(IDS_FILE_IN_USE, inUse);
+        ExpectNothingReplaced(installFolder);
+        EXPECT_EQ(0, BarPosition());
+    }
+    SetFileAttributesA(inUse.c_str(), FILE_ATTRIBUTE_NORMAL);
+    {
+        HeldFile tolvane(installFolder + "\\TOLVANE.EXE", GENERIC_READ, FILE_SHARE_READ);
+        EXPECT_FALSE(Install(installFolder));
+        ExpectFailure(IDS_TOLVANE_RUNNING, installFolder + "\\TOLVANE.EXE");
+    }
+    {
+        HeldFile scanner(inUse, GENERIC_READ, FILE_SHARE_READ, 1500);
+        ASSERT_TRUE(Install(installFolder));
+    }
+    ExpectInstalled(RowsOf(GroupsForPlatform(OsVersion)), installFolder);
     ExpectNoStagedCopyLeft(installFolder);
 }
 
@@ -328,7 +360,7 @@ TEST_F(Installation, ReadOnlyTargetsAreReplacedOnEachRoot)
         // Set aside under a later name while ".old" was held, and left there.
         WriteFileBytes(installFolder + "\\tl029.ol1", "set aside while tl029.old was held");
         ASSERT_TRUE(Install(installFolder));
-        EXPECT_EQ(0u, failure);
+        EXPECT_EQ(0u, failure.message);
         ExpectInstalled(RowsOf(GroupsForPlatform(OsVersion)), installFolder);
         ExpectNoStagedCopyLeft(installFolder);
     }
@@ -349,17 +381,15 @@ TEST_F(Installation, DamagedStagedFilesAndListsAreRefusedBeforeTheTarget)
     ASSERT_TRUE(WriteStagedList(own, { { "tl003.tmp", original } }));
     EXPECT_FALSE(Install(installFolder));
     ExpectFailure(IDS_DAMAGED);
-    EXPECT_EQ("old TOLVANE.INI", ReadFileBytes(installFolder + "\\TOLVANE.INI"));
     EXPECT_EQ(5, BarPosition());
-    ExpectNoStagedCopyLeft(installFolder);
+    ExpectNothingReplaced(installFolder);
 
     ASSERT_TRUE(WriteStagedFiles(own.substr(0, own.size() - 1)));
     std::string cut = StagedContent("tl005.tmp");
     ASSERT_TRUE(WriteFileBytes(own + "tl005.tmp", cut.substr(0, cut.size() - 1)));
     EXPECT_FALSE(Install(installFolder));
     ExpectFailure(IDS_DAMAGED);
-    EXPECT_EQ("old TVAUDIO.DLL", ReadFileBytes(installFolder + "\\TVAUDIO.DLL"));
-    ExpectNoStagedCopyLeft(installFolder);
+    ExpectNothingReplaced(installFolder);
 
     // The list's own CRC is what tells a damaged record of a file that this
     // platform does not install (TL032.TMP, the 38th) from a good one.
@@ -437,33 +467,35 @@ TEST_F(Installation, LzCompressedStagedFileIsInstalledExpanded)
     EXPECT_EQ(original, ReadFileBytes(installFolder + "\\TOLVANE.INI"));
 }
 
-// A row whose target path does not fit a path buffer fails before anything
-// is written for it: no staged copy beside the target, no later row. (Wine's
-// file installer cannot copy into a folder of much more than 110 bytes, and
-// every name of the table fits beside such a folder, so a group of the
-// test's own holds a long enough target name.)
-TEST_F(Installation, TargetPathTooLongForAPathBufferFailsBeforeTheCopy)
+// A row whose paths do not fit the file calls is found before anything is
+// written, whatever row it is. (Every name of the table fits beside a folder
+// that the file installer takes, so a plan of the test's own holds a long
+// enough target name.)
+TEST_F(Installation, PathsThatDoNotFitTheFileCallsAreFoundBeforeAnythingIsWritten)
 {
     std::string folder = MakeDeepFolder(installFolder, 100);
     ASSERT_TRUE(FolderExists(folder)) << folder;
-    std::string longName = std::string(176, 'L') + ".DLL";  // 100 + 1 + 180 > 269
+    std::string longName = std::string(155, 'L') + ".DLL";  // 100 + 1 + 159 = 260 bytes
     StagedFile rows[3] = {};
     lstrcpyA(rows[0].targetName, "TLCORE.DLL");
     lstrcpyA(rows[0].stagedName, "tl001.tmp");
-    lstrcpyA(rows[1].targetName, longName.c_str());
-    lstrcpyA(rows[1].stagedName, "tl002.tmp");
-    lstrcpyA(rows[2].targetName, "TVBURN.DLL");
-    lstrcpyA(rows[2].stagedName, "tl007.tmp");
+    lstrcpyA(rows[1].targetName, "TVBURN.DLL");
+    lstrcpyA(rows[1].stagedName, "tl007.tmp");
+    lstrcpyA(rows[2].targetName, longName.c_str());
+    lstrcpyA(rows[2].stagedName, "tl002.tmp");
     const StagedGroup group = { rows, 3, InstallFolder, true };
+    InstallPlan plan = GroupsForPlatform(OsVersion);
+    plan.groups[0] = &group;
 
-    ASSERT_TRUE(LoadStagedList(own.c_str(), GroupsForPlatform(OsVersion)));
-    const GroupFolders folders = { own.c_str(), folder.c_str(), folder.c_str(), folder.c_str() };
-    EXPECT_FALSE(InstallGroup(dialog, group, folders, &failure));
-    Deliver();
-    ExpectFailure();
-    EXPECT_EQ(StagedContent("tl001.tmp"), ReadFileBytes(folder + "\\TLCORE.DLL"));
-    EXPECT_EQ("TLCORE.DLL", ListFolder(folder)) << "written for the row that does not fit";
-    EXPECT_EQ(static_cast<int>(PercentOf(3, 1)), BarPosition());
+    RunFolders run;
+    ASSERT_TRUE(FindRunFolders(folder.c_str(), plan, &run, &failure));
+    ASSERT_EQ(0u, LoadStagedList(run.own, GroupsForPlatform(OsVersion)));
+    EXPECT_FALSE(PlanCanRun(plan, run, &failure));
+    ExpectFailure(IDS_PATH_TOO_LONG, folder + "\\" + longName);
+    EXPECT_EQ("", ListFolder(folder)) << "written by the checks";
+    // One byte less fits: 259 bytes and the terminating zero.
+    lstrcpyA(rows[2].targetName, longName.substr(1).c_str());
+    EXPECT_TRUE(PlanCanRun(plan, run, &failure)) << failure.message;
 }
 
 }  // namespace

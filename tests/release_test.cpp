@@ -125,8 +125,8 @@ TEST_F(Release, StagedFolderInstallsToTheProductFilesPlainAndCompressed)
                 system.assign(buffer, GetSystemDirectoryA(buffer, MAX_PATH));
             }
             MakeFolder(system + "\\IOSUBSYS");
-            unsigned int failure = 0;
-            EXPECT_TRUE(InstallStagedFiles(dialog, install.c_str(), &failure)) << failure;
+            InstallFailure failure;
+            EXPECT_TRUE(InstallStagedFiles(dialog, install.c_str(), &failure)) << failure.message;
             InstallPlan plan = GroupsForPlatform(OsVersion);
             for (unsigned int g = 0; g < plan.groupCount; ++g)
                 for (unsigned int i = 0; i < plan.groups[g]->rowCount; ++i) {

@@ -74,7 +74,7 @@ double TimeCheck(const std::string& own, const std::string& folder)
 {
     InstallPlan plan = GroupsForPlatform(OsVersion);
     double start = Now();
-    if (!LoadStagedList(own.c_str(), plan))
+    if (LoadStagedList(own.c_str(), plan) != 0)
         return -1;
     for (unsigned int g = 0; g < plan.groupCount; ++g)
         for (unsigned int i = 0; i < plan.groups[g]->rowCount; ++i) {
@@ -167,7 +167,7 @@ int main()
     double t0 = Now();
     bool found = LocateInstallation(folder);
     double t1 = Now();
-    unsigned int failure = 0;
+    InstallFailure failure;
     bool installed = found && InstallStagedFiles(dialog, folder, &failure);
     double t2 = Now();
     ApplySettingsDefaults();

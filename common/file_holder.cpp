@@ -1,0 +1,70 @@
+// AskHolder and the waits for a holder. Only CreateFileA, which every
+// platform has; the flags for the 95 family are those it knows.
+#include <windows.h>
+#include "common/app_state.h"
+#include "common/file_holder.h"
+#include "common/file_ops.h"
+#include "common/path_kind.h"
+
+static const DWORD HOLDER_WAIT_MS = 250;
+
+HolderAnswer AskHolder(const char* path)
+{
+    switch (QueryPath(path)) {
+    case PathMissing:
+        return FileAbsent;
+    case PathFile:
+        break;
+    default:
+        return FileUnknown;
+    }
+    bool windows95 = OsVersion.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS;
+    DWORD access = windows95 ? GENERIC_READ : DELETE;
+    DWORD share = windows95 ? 0 : FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    HANDLE file = CreateFileA(path, access, share, 0, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, 0);
+    if (file != INVALID_HANDLE_VALUE) {
+        CloseHandle(file);
+        return FileFree;
+    }
+    switch (GetLastError()) {
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+        return FileHeld;
+    case ERROR_ACCESS_DENIED:
+        return windows95 ? FileUnknown : FileDenied;
+    case ERROR_FILE_NOT_FOUND:
+        return FileAbsent;
+    default:
+        return FileUnknown;
+    }
+}
+
+bool WaitAgain(unsigned int* waits)
+{
+    if (*waits >= HOLDER_WAIT_COUNT)
+        return false;
+    Sleep(HOLDER_WAIT_MS);
+    ++*waits;
+    return true;
+}
+
+bool WaitOutHolder(const char* path, unsigned int* waits)
+{
+    return AskHolder(path) == FileHeld && WaitAgain(waits);
+}
+
+bool IsHolderError(DWORD error)
+{
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ||
+           error == ERROR_ACCESS_DENIED;
+}
+
+bool RenameWhenFree(const char* from, const char* to)
+{
+    unsigned int waits = 0;
+    do {
+        if (OpRename(from, to))
+            return true;
+    } while (WaitOutHolder(from, &waits));
+    return false;
+}

@@ -1,0 +1,22 @@
+// Fail and FailNaming: filling in the record of what stopped a run.
+#include "common/path_helpers.h"
+#include "common/text.h"
+#include "install/install_failure.h"
+
+bool Fail(InstallFailure* failure, unsigned int message, const char* subject)
+{
+    failure->message = message;
+    failure->amount[0] = 0;
+    if (subject == 0 || !CopyText(failure->subject, sizeof failure->subject, subject))
+        failure->subject[0] = 0;
+    return false;
+}
+
+bool FailNaming(InstallFailure* failure, unsigned int message, const char* root, const char* name)
+{
+    Fail(failure, message);
+    // A name that does not fit beside its root is named alone.
+    if (!MakePath(failure->subject, sizeof failure->subject, 0, root, name, 0))
+        CopyText(failure->subject, sizeof failure->subject, name != 0 ? name : "");
+    return false;
+}

@@ -1,0 +1,24 @@
+// What stopped an installation: the message that tells the user why and
+// what to do, and what that message names.
+#ifndef INSTALL_INSTALL_FAILURE_H
+#define INSTALL_INSTALL_FAILURE_H
+
+#include "common/path_helpers.h"
+
+const unsigned int FAILURE_AMOUNT_SIZE = 16;
+
+struct InstallFailure {
+    unsigned int message;            // string id; 0 while nothing failed
+    char subject[PATH_BUFFER_SIZE];  // the file, folder or drive it names
+    char amount[FAILURE_AMOUNT_SIZE];  // how many MB more a disk needs
+};
+
+// Records `message` naming `subject` (none when 0; the subject is left out
+// when it does not fit). Returns false, for the caller to return.
+bool Fail(InstallFailure* failure, unsigned int message, const char* subject = 0);
+
+// Records `message` naming the file or folder `name` below `root` (either
+// may be 0), as the user knows them.
+bool FailNaming(InstallFailure* failure, unsigned int message, const char* root, const char* name);
+
+#endif

@@ -1,0 +1,43 @@
+// The paths of one row of the plan (its staged file in the release, its
+// staged copy, its target, the set-aside names of the old target), and the
+// set-aside copies that the replacement of a target leaves beside it.
+#ifndef INSTALL_ROW_PATHS_H
+#define INSTALL_ROW_PATHS_H
+
+#include "common/path_helpers.h"
+#include "install/run_folders.h"
+#include "install/staged_files.h"
+
+struct RowPaths {
+    char source[PATH_BUFFER_SIZE];        // the staged file beside the updater
+    char staged[PATH_BUFFER_SIZE];        // its copy in the copy folder
+    char target[PATH_BUFFER_SIZE];
+    char targetFolder[PATH_BUFFER_SIZE];  // the folder that holds the target
+    char setAside[PATH_BUFFER_SIZE];      // the name the old target takes
+};
+
+// Fills `paths` for `row`, the set-aside name the first of its names
+// (".old"). False when a path does not fit a file call.
+bool MakeRowPaths(const StagedFile& row, const GroupFolders& folders, RowPaths* paths);
+
+// Whether the copy of the row lies beside its target, where it can stand
+// for a target that is gone.
+bool IsCopyBesideTarget(const GroupFolders& folders);
+
+// Whether an old copy of the row lies under any of its set-aside names
+// ("tl002.old", "tl002.ol1" ...).
+bool AnySetAside(const StagedFile& row, const RowPaths& paths);
+
+// Makes the first set-aside name that holds no file the row's. A name
+// whose old copy could be deleted now is not taken even so: a copy that
+// was held when an earlier run left it is also deleted at the restart,
+// which must not take this run's old target with it. False when no name
+// is free.
+bool ChooseSetAside(const StagedFile& row, RowPaths* paths);
+
+// Deletes every old copy of the row: this run's and any that earlier runs
+// left. One that cannot go now (a program image still loaded, on the NT
+// family) is deleted at the restart.
+void RemoveSetAside(const StagedFile& row, const RowPaths& paths);
+
+#endif

@@ -1,0 +1,94 @@
+// FindRunFolders, FoldersOf and the work folders. Only this updater puts
+// files in a work folder, so whatever a stopped run left in one (a partial
+// copy, the platform's temporary file) can be removed; the folders around
+// it are shared with every other installer, whose temporary files may
+// still be wanted.
+#include <windows.h>
+#include "common/file_ops.h"
+#include "common/file_removal.h"
+#include "common/own_folder.h"
+#include "common/path_kind.h"
+#include "common/res_strings.h"
+#include "common/text.h"
+#include "install/copy_step_paths.h"
+#include "install/run_folders.h"
+#include "install/folder_sweep.h"
+#include "res/resource.h"
+
+bool FindRunFolders(const char* installFolder, const InstallPlan& plan, RunFolders* run,
+                    InstallFailure* failure)
+{
+    char own[PATH_BUFFER_SIZE];
+    char workName[PATH_PART_SIZE];
+    UINT length = GetSystemDirectoryA(run->systemShown, SYSTEM_FOLDER_SIZE);
+    run->installShown = installFolder;
+    run->usesSystemFolder = false;
+    for (unsigned int g = 0; g < plan.groupCount; ++g)
+        if (plan.groups[g]->root == SystemFolder)
+            run->usesSystemFolder = true;
+    // Without its name a work folder would be the folder around it.
+    if (!GetOwnFolder(own, sizeof own) || length == 0 || length >= SYSTEM_FOLDER_SIZE ||
+        !CopyText(workName, sizeof workName, LoadResString(IDS_WORK_FOLDER)) || workName[0] == 0)
+        return Fail(failure, IDS_IO_ERROR);
+    run->fromInstallFolder = IsSameFolder(own, installFolder);
+    if (!MakeCopyStepFolder(own, 0, run->own) || !MakeCopyStepFolder(installFolder, 0, run->install) ||
+        !MakeCopyStepFolder(installFolder, workName, run->installWork) ||
+        !MakeCopyStepFolder(run->systemShown, 0, run->system) ||
+        !MakeCopyStepFolder(run->systemShown, workName, run->systemWork))
+        return Fail(failure, IDS_PATH_TOO_LONG);
+    return true;
+}
+
+GroupFolders FoldersOf(const RunFolders& run, const StagedGroup& group)
+{
+    GroupFolders folders;
+    folders.source = run.own;
+    if (group.root == SystemFolder) {
+        folders.copy = run.systemWork;
+        folders.destination = run.system;
+        folders.shown = run.systemShown;
+    } else {
+        folders.copy = run.fromInstallFolder ? run.installWork : run.install;
+        folders.destination = run.install;
+        folders.shown = run.installShown;
+    }
+    return folders;
+}
+
+static bool PrepareWorkFolder(const char* workFolder)
+{
+    switch (QueryPath(workFolder)) {
+    case PathMissing:
+        return OpCreateFolder(workFolder) != FALSE;
+    case PathFolder:
+        EmptyWorkFolder(workFolder);
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool PrepareWorkFolders(const RunFolders& run)
+{
+    if ((!run.fromInstallFolder || PrepareWorkFolder(run.installWork)) &&
+        (!run.usesSystemFolder || PrepareWorkFolder(run.systemWork)))
+        return true;
+    RemoveWorkFolders(run);
+    return false;
+}
+
+static void RemoveWorkFolder(const char* workFolder)
+{
+    if (QueryPath(workFolder) != PathFolder)
+        return;
+    EmptyWorkFolder(workFolder);
+    OpRemoveFolder(workFolder);
+}
+
+void RemoveWorkFolders(const RunFolders& run)
+{
+    if (run.fromInstallFolder)
+        RemoveWorkFolder(run.installWork);
+    if (run.usesSystemFolder)
+        RemoveWorkFolder(run.systemWork);
+}
