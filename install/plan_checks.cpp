@@ -180,7 +180,10 @@ static bool HasRoom(const char* folder, const char* shown, const Volume& volume,
     return false;
 }
 
-bool PlanCanRun(const InstallPlan& plan, const RunFolders& run, InstallFailure* failure)
+// The pass over the plan: every row's paths and target; before anything is
+// written also the folders and the room, which the copies do not change.
+static bool CheckPlan(const InstallPlan& plan, const RunFolders& run, bool beforeWriting,
+                      InstallFailure* failure)
 {
     // Volume 0 is the installation folder's; the system folder's is volume
     // 1, or volume 0 again when both lie on one drive.
@@ -191,8 +194,8 @@ bool PlanCanRun(const InstallPlan& plan, const RunFolders& run, InstallFailure* 
     ReadVolume(run.install, &volumes[0]);
     ReadVolume(run.system, &volumes[1]);
 
-    if (!CanWriteIn(run.install, run.installShown, failure) ||
-        (run.usesSystemFolder && !CanWriteIn(run.system, run.systemShown, failure)))
+    if (beforeWriting && (!CanWriteIn(run.install, run.installShown, failure) ||
+                          (run.usesSystemFolder && !CanWriteIn(run.system, run.systemShown, failure))))
         return false;
     for (unsigned int g = 0; g < plan.groupCount; ++g) {
         const StagedGroup& group = *plan.groups[g];
@@ -207,7 +210,7 @@ bool PlanCanRun(const InstallPlan& plan, const RunFolders& run, InstallFailure* 
             RowPaths paths;
             if (!MakeRowPaths(row, folders, &paths))
                 return FailNaming(failure, IDS_PATH_TOO_LONG, folders.shown, row.targetName);
-            if (lstrcmpiA(paths.targetFolder, asked) != 0) {
+            if (beforeWriting && lstrcmpiA(paths.targetFolder, asked) != 0) {
                 if (!CanWriteIn(paths.targetFolder, paths.targetFolder, failure))
                     return false;
                 CopyText(asked, sizeof asked, paths.targetFolder);
@@ -217,24 +220,18 @@ bool PlanCanRun(const InstallPlan& plan, const RunFolders& run, InstallFailure* 
             CountCopy(row, paths, &volumes[group.root == InstallFolder ? 0 : systemVolume]);
         }
     }
-    for (unsigned int v = 0; v < 2; ++v)
+    for (unsigned int v = 0; beforeWriting && v < 2; ++v)
         if (volumes[v].cluster != 0 && !HasRoom(roots[v], shown[v], volumes[v], failure))
             return false;
     return true;
 }
 
+bool PlanCanRun(const InstallPlan& plan, const RunFolders& run, InstallFailure* failure)
+{
+    return CheckPlan(plan, run, true, failure);
+}
+
 bool TargetsCanBeReplaced(const InstallPlan& plan, const RunFolders& run, InstallFailure* failure)
 {
-    for (unsigned int g = 0; g < plan.groupCount; ++g) {
-        const StagedGroup& group = *plan.groups[g];
-        GroupFolders folders = FoldersOf(run, group);
-        for (unsigned int i = 0; i < group.rowCount; ++i) {
-            RowPaths paths;
-            if (!MakeRowPaths(group.rows[i], folders, &paths))
-                return FailNaming(failure, IDS_PATH_TOO_LONG, folders.shown, group.rows[i].targetName);
-            if (!AskTarget(group.rows[i], paths, folders, failure))
-                return false;
-        }
-    }
-    return true;
+    return CheckPlan(plan, run, false, failure);
 }

@@ -25,8 +25,10 @@
 #include "res/resource.h"
 #include "support/answer_probe.h"
 #include "support/box_watcher.h"
+#include "support/file_holders.h"
 #include "support/messages.h"
 #include "support/registry_fixture.h"
+#include "support/relay_trace.h"
 #include "support/scratch_files.h"
 #include "support/sjis.h"
 #include "support/staged_release.h"
@@ -207,6 +209,10 @@ protected:
                           savedDocuments.data.data(), static_cast<DWORD>(savedDocuments.data.size()));
         if (!smallDisk.empty())
             UnmountSmallDisk(smallDisk);
+        if (!unreadable.empty())
+            MakeReadableAgain(unreadable, root + "\\unreadable");
+        for (const std::string& folder : unwritable)
+            SetUnixWritable(folder, true);
         CleanMachine();
         DeleteKeyTree(HKEY_CURRENT_USER, VERSION_KEY);
         RemoveTree(root);
@@ -258,16 +264,23 @@ protected:
             WriteFileBytes(install + "\\" + name, std::string("user data ") + name);
         if (registered)
             RegisterInstallFolder(install);
-        oldMain = ReadFileBytes(install + "\\TOLVANE.EXE");
     }
 
     // The updater's folder, staged by the release tool from a 3.13 product
     // tree whose main executable is a real 3.13 build.
-    void Release(const std::string& missing = "")
+    // A product file of the tree can be made `bigger` (target name and
+    // size), as a real one is.
+    void Release(const std::string& missing = "", const std::map<std::string, size_t>& bigger = {})
     {
         std::map<std::string, std::string> sources;
         std::string said;
         ASSERT_TRUE(WriteProductTree(root + "\\product", "3, 1, 3, 0", &sources));
+        for (const auto& file : bigger) {
+            std::string bytes(file.second, 'b');
+            for (size_t i = 0; i < bytes.size(); i += 4096)
+                bytes[i] = static_cast<char>(i >> 12);
+            ASSERT_TRUE(WriteFileBytes(root + "\\product\\" + file.first, bytes));
+        }
         ASSERT_TRUE(StageRelease(root + "\\product", release, &said)) << said;
         ASSERT_TRUE(ReadFileBytes(release + "\\TLUPDATE.exe") == ReadFileBytes(BuiltUpdaterPath()));
         if (!missing.empty())
@@ -276,7 +289,11 @@ protected:
 
     void Launch(const std::string& currentFolder = "")
     {
+        TakeSnapshot();
         ASSERT_TRUE(updater.Start(release + "\\TLUPDATE.exe", currentFolder));
+        if (token != nullptr)
+            CloseHandle(token);
+        token = nullptr;
         HANDLE query = OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, updater.processId);
         ASSERT_NE(nullptr, query);
         ASSERT_TRUE(OpenProcessToken(query, TOKEN_QUERY, &token));
@@ -292,7 +309,7 @@ protected:
             PressKey(updater.threadId, VK_RETURN);
         else
             PressButton(updater.dialog, IDOK);
-        EXPECT_TRUE(watcher.WaitForBoxes(1, 60000));
+        EXPECT_TRUE(watcher.WaitForBoxes(1, 120000));
         EXPECT_TRUE(WaitFor([this] { return ButtonsEnabled(); }, 10000));
         Sleep(300);  // a second box would show up by now
         return watcher.Boxes();
@@ -411,13 +428,68 @@ protected:
         data = folder + "\\Tolvane Data";
     }
 
+    // Every file of the installation folder, name and bytes, as the test
+    // made it; Launch takes it, a test may take it again.
+    void TakeSnapshot() { snapshot = FilesOf(install); }
+
+    static std::map<std::string, std::string> FilesOf(const std::string& folder)
+    {
+        std::map<std::string, std::string> files;
+        std::istringstream names(ListFolder(folder));
+        for (std::string name; names >> name;)
+            if (!FolderExists(folder + "\\" + name))
+                files[name] = ReadFileBytes(folder + "\\" + name);
+        return files;
+    }
+
+    // What a failed run changed: a file of the installation folder that is
+    // not as the snapshot has it (a target, a data file) or not in it (a
+    // copy, a set-aside target, a temporary file of the copy step), a driver
+    // or a file of the updater's own in the system folder, a work folder,
+    // the settings, the data folder.
+    std::vector<std::string> ChangesSinceSnapshot()
+    {
+        std::vector<std::string> changes;
+        std::map<std::string, std::string> now = FilesOf(install);
+        for (const auto& file : now)
+            if (!snapshot.count(file.first))
+                changes.push_back(file.first + " appeared in the installation folder");
+            else if (snapshot[file.first] != file.second)
+                changes.push_back(file.first + " changed");
+        for (const auto& file : snapshot)
+            if (!now.count(file.first))
+                changes.push_back(file.first + " went from the installation folder");
+        for (const std::string& where : { system + "\\IOSUBSYS", system + "\\Drivers" }) {
+            std::string names = " " + ListFolder(where) + " ";
+            for (const char* ours : { " TVCDIO.VXD ", " TVCDFLT.SYS ", " TVPKT.SYS ", " tl0", " TL0" })
+                if (names.find(ours) != std::string::npos)
+                    changes.push_back(where + " holds" + ours);
+        }
+        for (const std::string& work : { system + "\\TLSTAGE", install + "\\TLSTAGE" })
+            if (FolderExists(work))
+                changes.push_back(work + " is left");
+        if (KeyExists(HKEY_CURRENT_USER, "Software\\Morvex"))
+            changes.push_back("settings written");
+        if (FolderExists(data))
+            changes.push_back("the data folder was made");
+        return changes;
+    }
+
+    // The targets among those changes: a program file that changed or went,
+    // a driver that appeared.
+    std::vector<std::string> TargetsChangedSinceSnapshot()
+    {
+        std::vector<std::string> changes;
+        for (const std::string& change : ChangesSinceSnapshot())
+            if (change.find(" changed") != std::string::npos || change.find(" went ") != std::string::npos ||
+                change.find(".SYS") != std::string::npos || change.find(".VXD") != std::string::npos)
+                changes.push_back(change);
+        return changes;
+    }
+
     void ExpectNothingWritten()
     {
-        EXPECT_EQ(oldMain, ReadFileBytes(install + "\\TOLVANE.EXE"));
-        EXPECT_EQ("3.12 TLCORE.DLL", ReadFileBytes(install + "\\TLCORE.DLL"));
-        EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, "Software\\Morvex"));
-        EXPECT_FALSE(FolderExists(data));
-        EXPECT_TRUE(FileExists(install + "\\TLCDDB.DB"));
+        EXPECT_EQ(std::vector<std::string>(), ChangesSinceSnapshot());
     }
 
     // Presses Exit, which must ask to restart; answers No.
@@ -501,7 +573,9 @@ protected:
         return lines;
     }
 
-    std::string root, install, release, marker, system, data, oldMain, smallDisk;
+    std::string root, install, release, marker, system, data, smallDisk, unreadable;
+    std::vector<std::string> unwritable;
+    std::map<std::string, std::string> snapshot;
     RegValue savedDocuments;
     bool redirected = false;
     UpdaterProcess updater;
@@ -580,46 +654,81 @@ TEST_F(Update, VersionNotInTheTableShowsNotInstalled)
     EXPECT_TRUE(Exit(IDNO).empty());
 }
 
-TEST_F(Update, FifthStagedFileMissingStopsWithOneIoError)
+// A release that is not whole is told before anything is written: the
+// updater alone (run out of a ZIP archive, which extracts only the program)
+// says to extract every file first; a release without its fifth staged file
+// says that the update's files are damaged or missing. Buttons come back,
+// the bar stays where it was, and Exit asks nothing.
+TEST_F(Update, IncompleteReleaseIsToldBeforeAnythingIsWritten)
 {
     Machine(WINXP);
     Release("tl005.tmp");
+    const std::string whole = release;
+    release = root + "\\download";
+    ASSERT_TRUE(MakeFolder(release));
+    ASSERT_TRUE(CopyFileA((whole + "\\TLUPDATE.exe").c_str(), (release + "\\TLUPDATE.exe").c_str(), FALSE));
     Launch();
-    StartExpecting(IO_ERROR, BoxIcon::Error);
-    EXPECT_EQ(11, Bar());
+    StartExpecting(UPDATER_ALONE, BoxIcon::Error);
+    ExpectNothingWritten();
+    EXPECT_EQ("TLUPDATE.exe", ListFolder(release));
+    EXPECT_EQ(0u, Exit(IDNO).size());
+
+    release = whole;
+    Launch();
+    StartExpecting(DAMAGED, BoxIcon::Error);
+    EXPECT_EQ(0, Bar());
     EXPECT_TRUE(ButtonsEnabled());
-    EXPECT_EQ(std::string("3.12 TVAUDIO.DLL"), ReadFileBytes(install + "\\TVAUDIO.DLL"));
-    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, "Software\\Morvex"));
-    EXPECT_FALSE(FolderExists(data));
+    ExpectNothingWritten();
     EXPECT_TRUE(Exit(IDNO).empty());
 }
 
-// A run that stops after the main executable was replaced (here a program
-// file held open by another program) is finished by the next run in the
-// same window once the file is free: the lookup accepts the 3.13 main
-// executable, and everything is installed again from the first row.
-TEST_F(Update, StoppedUpdateIsFinishedByTheNextRun)
+// A scratched CD: the 30th program file cannot be read past its middle (the
+// drive reports a read error after its retries). Every other file was
+// copied first, yet no target, setting or data file changes and nothing of
+// the run stays behind, however often Start is pressed; the box says what
+// helps. Once the file reads again, the update runs through.
+TEST_F(Update, ReadErrorInAStagedFileChangesNothing)
 {
-    Machine(NT40);
+    Machine(WINXP);
+    Release("", { { "TVVIDEO.DLL", 300000 } });
+    std::string staged = release + "\\tl030.tmp";
+    ASSERT_STREQ("TVVIDEO.DLL", AppGroup.rows[29].targetName);
+    if (!MakeUnreadableFrom(staged, 150000, root + "\\unreadable"))
+        GTEST_SKIP() << "no read-error file system here (it needs FUSE, and root on Linux)";
+    unreadable = staged;
+    bool read = true;
+    ReadFileBytes(staged, &read);
+    ASSERT_FALSE(read) << "the file still reads to its end";
+    Launch();
+    for (int run = 1; run <= 2; ++run) {
+        SCOPED_TRACE(run);
+        StartExpecting(READ_ERROR, BoxIcon::Error);
+        EXPECT_EQ(85, Bar()) << "29 files copied before the 30th";
+        ExpectNothingWritten();
+    }
+    ASSERT_TRUE(MakeReadableAgain(staged, root + "\\unreadable"));
+    unreadable.clear();
+    StartExpecting(DONE, BoxIcon::Information);
+    ExpectUpdated(WINXP);
+    ExitAfterARestartQuestion();
+}
+
+// An on-access virus scanner of the XP era opens each new file in the
+// installation folder for 300 ms, sharing reading only: the copy step's
+// temporary file, each fresh copy, each target renamed into place and each
+// old one set aside. The update waits each of them out and runs through,
+// and nothing of it stays behind.
+TEST_F(Update, OnAccessScannerIsWaitedOut)
+{
+    Machine(WINXP);
     Release();
     Launch();
-    std::string held = install + "\\TOLVANE.INI";  // row 3, after TOLVANE.EXE
-    HANDLE handle = CreateFileA(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, handle);
-    StartExpecting(IO_ERROR, BoxIcon::Error);
-    CloseHandle(handle);
-    EXPECT_EQ(5, Bar());
-    EXPECT_TRUE(ReadFileBytes(install + "\\TOLVANE.EXE") == ReadFileBytes(release + "\\tl002.tmp"));
-    EXPECT_EQ("3.12 TOLVANE.INI", ReadFileBytes(held));
-    EXPECT_FALSE(FileExists(install + "\\tl003.tmp"));
-    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, "Software\\Morvex"));
-    EXPECT_FALSE(FolderExists(data));
-
-    StartExpecting(DONE, BoxIcon::Information);
-    EXPECT_TRUE(moment.settingsWritten);
-    EXPECT_TRUE(moment.dataMoved);
-    EXPECT_EQ(100, Bar());
-    ExpectUpdated(NT40);
+    {
+        FolderScanner scanner(install, 300);
+        StartExpecting(DONE, BoxIcon::Information);
+        EXPECT_GE(scanner.Scanned(), AppGroup.rowCount) << "the scanner did not see the copies";
+    }
+    ExpectUpdated(WINXP);
     ExitAfterARestartQuestion();
 }
 
@@ -868,6 +977,62 @@ TEST_F(Update, LongFoldersAreUpdatedAndTooLongOnesRefusedFirst)
     ExitAfterARestartQuestion();
 }
 
+// The ANSI file calls of Windows take paths of at most 259 bytes (Wine takes
+// longer ones, so Wine's relay trace of the shipped updater shows what it
+// passes). An installation folder of 240 bytes holds targets whose paths
+// would pass that ("TVBACKUP.EXE.manifest"): the run makes every file call
+// through the folder's short form, and the update completes. The lookup
+// opens the App Paths key only to read it.
+TEST_F(Update, EveryPathOfARunFitsTheFileCalls)
+{
+    Release();
+    const std::string part = "Tolvane-CD-Writing-Software-Installed-For-Every-User-Of-This-Machine";
+    install = root;
+    while (install.size() + 1 + part.size() < 239) {
+        install += "\\" + part;
+        ASSERT_TRUE(MakeFolder(install));
+    }
+    install += "\\" + std::string(240 - install.size() - 1, 'T');
+    ASSERT_TRUE(MakeFolder(install));
+    ASSERT_EQ(240u, install.size());
+    Machine(WINXP);
+    TakeSnapshot();
+    const std::vector<std::string> fileCalls = { "CreateFileA", "GetFileAttributesA", "SetFileAttributesA",
+                                                 "DeleteFileA", "MoveFileA", "MoveFileExA", "CopyFileA",
+                                                 "CreateDirectoryA", "RemoveDirectoryA", "FindFirstFileA",
+                                                 "GetShortPathNameA", "GetTempFileNameA", "GetDiskFreeSpaceA",
+                                                 "GetDiskFreeSpaceExA", "OpenFile", "LZOpenFileA",
+                                                 "GetFileVersionInfoSizeA", "GetFileVersionInfoA" };
+    std::string functions = "RegOpenKeyExA";
+    for (const std::string& function : fileCalls)
+        functions += ";" + function;
+    std::string trace = root + "\\relay.txt";
+    ASSERT_TRUE(updater.StartTraced(release + "\\TLUPDATE.exe", functions, trace));
+    StartExpecting(DONE, BoxIcon::Information);
+    ExpectUpdated(WINXP);
+    ExitAfterARestartQuestion();
+
+    std::vector<std::string> tooLong;
+    size_t opens = 0, keys = 0;
+    for (const RelayCall& call : ReadRelayTrace(trace)) {
+        opens += call.function == "CreateFileA";
+        for (const RelayArgument& argument : call.arguments)
+            if (argument.isString && (argument.cut || argument.text.size() > 259) &&
+                std::find(fileCalls.begin(), fileCalls.end(), call.function) != fileCalls.end())
+                tooLong.push_back(call.function + " " + std::to_string(argument.text.size()) + (argument.cut ? "+" : "") +
+                                  " bytes: " + argument.text);
+        if (call.function == "RegOpenKeyExA" && call.arguments.size() == 5 &&
+            call.arguments[1].text.find("App Paths") != std::string::npos) {
+            ++keys;
+            DWORD access = std::stoul(call.arguments[3].text, nullptr, 16);
+            EXPECT_EQ(0u, access & ~static_cast<DWORD>(KEY_READ)) << "the App Paths key opened with " << std::hex << access;
+        }
+    }
+    EXPECT_GT(opens, 2 * AppGroup.rowCount) << "the trace misses the run";
+    EXPECT_EQ(1u, keys);
+    EXPECT_EQ(std::vector<std::string>(), tooLong);
+}
+
 // A download unpacked into the program's own folder (registered in its
 // short form, the updater started from its long one): the staged copies are
 // made in a work folder there, the release's own files stay whole (it can
@@ -954,11 +1119,20 @@ TEST_F(Update, FullInstallationDiskIsFoundBeforeAnythingIsWritten)
     Release();
     ULARGE_INTEGER available, total, free;
     ASSERT_TRUE(GetDiskFreeSpaceExA((install + "\\").c_str(), &available, &total, &free));
-    // The new main executable (300,000 bytes) must lie beside the old one.
+    // Every copy (the driver's too: the system folder is on drive C: as
+    // well) lies beside the old files before the first is replaced, in
+    // whole clusters of drive C:; the box says how many MB more, rounded up.
     std::string filler = install + "\\filler.bin";
     ASSERT_TRUE(WriteFileBytes(filler, std::string(static_cast<size_t>(available.QuadPart) - 100 * 1024, 'f')));
+    DWORD sectors = 0, bytes = 0, freeClusters = 0, clusters = 0;
+    ASSERT_TRUE(GetDiskFreeSpaceA("C:\\", &sectors, &bytes, &freeClusters, &clusters));
+    ASSERT_TRUE(GetDiskFreeSpaceExA((install + "\\").c_str(), &available, &total, &free));
+    unsigned long long cluster = sectors * bytes, needed = 0;
+    for (const PlannedRow& planned : RowsOf(GroupsForPlatform(OSVERSIONINFOA{ sizeof(OSVERSIONINFOA), 5, 1, 0, 2, {} })))
+        needed += (ReadFileBytes(release + "\\" + planned.row->stagedName).size() + cluster - 1) / cluster * cluster;
+    unsigned long long more = (needed - available.QuadPart + (1 << 20) - 1) >> 20;
     Launch();
-    StartExpecting(IO_ERROR, BoxIcon::Error);
+    StartExpecting(NoRoom("C:", std::to_string(more)), BoxIcon::Error);
     ExpectNothingWritten();
     EXPECT_EQ(0, Bar());
     ASSERT_TRUE(DeleteFileA(filler.c_str()));
@@ -967,29 +1141,38 @@ TEST_F(Update, FullInstallationDiskIsFoundBeforeAnythingIsWritten)
     ExitAfterARestartQuestion();
 }
 
-// A program file that a running program holds (open without write sharing)
-// refuses the run before anything is written where it would stop it
-// part-way: any target on the Windows 95 family, which can neither rename
-// nor delete a file in use, and the main executable everywhere. Once it is
-// free, the update runs through.
+// A program file that another program holds so that it cannot be renamed
+// is found before anything is written, and named, once it has held on for
+// 5 s: on the NT family a file held without delete sharing (a text editor
+// with TVDEVICE.INI open, read-only or not as it came off the CD), on the
+// Windows 95 family any file held at all; the main executable is Tolvane's
+// own. Once it is free, the update runs through.
 struct HeldTarget {
+    const char* name;
     Family family;
     const char* target;
+    DWORD share;  // what the holder shares
+    bool readOnly;
 };
 
 class TargetInUse : public Update, public ::testing::WithParamInterface<HeldTarget> {};
 
-TEST_P(TargetInUse, IsFoundBeforeAnythingIsWritten)
+TEST_P(TargetInUse, IsNamedBeforeAnythingIsWritten)
 {
     const HeldTarget& held = GetParam();
     Machine(held.family);
     Release();
+    std::string target = install + "\\" + held.target;
+    if (held.readOnly) {
+        ASSERT_TRUE(SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_READONLY));
+    }
     Launch();
-    HANDLE handle = CreateFileA((install + "\\" + held.target).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, handle);
-    StartExpecting(IO_ERROR, BoxIcon::Error);
-    CloseHandle(handle);
+    {
+        HeldFile holder(target, GENERIC_READ, held.share);
+        ASSERT_TRUE(holder.Held());
+        StartExpecting(std::string(held.target) == "TOLVANE.EXE" ? TolvaneRunning(target) : FileInUse(target),
+                       BoxIcon::Error);
+    }
     ExpectNothingWritten();
     EXPECT_EQ(0, Bar());
     StartExpecting(DONE, BoxIcon::Information);
@@ -998,10 +1181,40 @@ TEST_P(TargetInUse, IsFoundBeforeAnythingIsWritten)
 }
 
 INSTANTIATE_TEST_SUITE_P(Held, TargetInUse,
-                         ::testing::Values(HeldTarget{ WIN98, "TVAUDIO.DLL" }, HeldTarget{ WINXP, "TOLVANE.EXE" }),
+                         ::testing::Values(HeldTarget{ "win98", WIN98, "TVAUDIO.DLL", FILE_SHARE_READ, false },
+                                           HeldTarget{ "nt40", NT40, "TOLVANE.INI", 0, false },
+                                           HeldTarget{ "winxp_main", WINXP, "TOLVANE.EXE", FILE_SHARE_READ, false },
+                                           HeldTarget{ "winxp", WINXP, "TVDEVICE.INI", FILE_SHARE_READ, false },
+                                           HeldTarget{ "winxp_readonly", WINXP, "TVDEVICE.INI", FILE_SHARE_READ, true }),
                          [](const ::testing::TestParamInfo<HeldTarget>& info) {
-                             return std::string(info.param.family.wineVersion);
+                             return std::string(info.param.name);
                          });
+
+// A program that takes hold of a program file while the copies are made
+// (TVDEVICE.INI, whose copy is already made, while the test build slows the
+// copy of the 20th file) is found when the targets are asked again, before
+// the first is replaced: every copy goes, nothing is replaced.
+TEST_F(Update, HolderThatComesWhileCopyingIsFoundBeforeReplacing)
+{
+    Machine(WINXP);
+    Release();
+    TakeSnapshot();
+    std::string target = install + "\\TVDEVICE.INI";
+    UpdaterProcess stopped;
+    ASSERT_TRUE(StartTestBuild(stopped, WINXP, { { "TOLVANE_SLOW", "copy-step:tl020.tmp" } }));
+    BoxWatcher watcher(stopped.threadId, { IDOK, IDNO });
+    PressButton(stopped.dialog, IDOK);
+    ASSERT_TRUE(WaitFor([&] { return FileExists(install + "\\tl016.tmp"); }, 20000));
+    {
+        HeldFile editor(target, GENERIC_READ, FILE_SHARE_READ);
+        ASSERT_TRUE(editor.Held());
+        ASSERT_TRUE(watcher.WaitForBoxes(1, 60000));
+    }
+    ExpectBox(watcher.Boxes()[0], FileInUse(target), BoxIcon::Error);
+    ExpectNothingWritten();
+    PressButton(stopped.dialog, IDCANCEL);
+    EXPECT_EQ(0u, stopped.WaitForExit(15000));
+}
 
 // On the NT family a DLL that another program has loaded (an Explorer
 // extension, say) can be renamed but not deleted: its old copy goes at the
@@ -1133,6 +1346,51 @@ TEST_F(Update, LargeDatabaseSurvivesAnEndedMove)
     EXPECT_EQ(0u, second.WaitForExit(15000));
 }
 
+// A user without administrator rights on Windows 2000 or XP, who may read
+// the program's registration but write neither its folder nor the system
+// folder (tests/limited_user_test.sh runs these as a Unix user of their own,
+// whose permissions Wine honours). Each folder that the user cannot write
+// is named before anything is written, with the way out; with the rights,
+// the update runs through.
+class LimitedUser : public Update {
+protected:
+    void Unwritable(const std::string& folder)
+    {
+        ASSERT_TRUE(SetUnixWritable(folder, false)) << folder;
+        unwritable.push_back(folder);
+        ASSERT_FALSE(WriteFileBytes(folder + "\\probe.txt", "")) << "the user can still write " << folder;
+    }
+
+    void Writable(const std::string& folder)
+    {
+        ASSERT_TRUE(SetUnixWritable(folder, true)) << folder;
+        unwritable.erase(std::remove(unwritable.begin(), unwritable.end(), folder), unwritable.end());
+    }
+};
+
+TEST_F(LimitedUser, FoldersTheUserCannotWriteAreNamedBeforeAnythingIsWritten)
+{
+    Machine(WINXP);
+    Release();
+    Launch();
+    Unwritable(install);
+    StartExpecting(NeedAdmin(install), BoxIcon::Error);
+    ExpectNothingWritten();
+    Writable(install);
+
+    // Installed outside Program Files: the program's folder can be written,
+    // the system folder, where the driver goes, cannot.
+    Unwritable(system);
+    StartExpecting(NeedAdmin(system), BoxIcon::Error);
+    ExpectNothingWritten();
+    EXPECT_EQ(0, Bar());
+    Writable(system);
+
+    StartExpecting(DONE, BoxIcon::Information);
+    ExpectUpdated(WINXP);
+    ExitAfterARestartQuestion();
+}
+
 // Stop points: the test build of the updater (TLSTOPS.exe) ends itself just
 // before its k-th file operation, as a kill or a power cut would, leaving a
 // copy in progress half written. The shipped updater, run once more, must
@@ -1219,15 +1477,28 @@ TEST_P(StopPoints, EveryStopIsFinishedByTheNextRun)
     ASSERT_GT(lines.size(), family.files * 3);
     EXPECT_EQ(std::vector<std::string>(), RenamesBeforeTheirFlush(lines));
 
+    // The first operation that touches a target: the first set-aside rename.
+    // Every operation before it belongs to the first pass, the copies.
+    unsigned int firstReplace = 0;
+    for (const std::string& line : lines)
+        if (firstReplace == 0 && line.find(" rename ") != std::string::npos && line.find(".old") == line.size() - 4)
+            firstReplace = static_cast<unsigned int>(std::stoul(line));
+    ASSERT_GT(firstReplace, family.files * 2) << "a target is touched before every copy is made";
+
     std::vector<unsigned int> points = Points(static_cast<unsigned int>(lines.size()));
     std::vector<std::string> unfinished;
+    size_t firstPassStops = 0;
     for (unsigned int k : points) {
         FreshMachine(family);
+        TakeSnapshot();
         DeleteFileA(log.c_str());
         std::string why;
         if (!RunStopped(family, k, log)) {
             why = "did not stop";
+        } else if (k < firstReplace && !TargetsChangedSinceSnapshot().empty()) {
+            why = "stopped while copying, yet " + TargetsChangedSinceSnapshot()[0];
         } else {
+            firstPassStops += k < firstReplace;
             std::vector<SeenBox> boxes = RunShipped();
             std::vector<std::string> problems = UpdateProblems(family);
             if (boxes.size() != 2 || boxes[0].text != DONE || boxes[1].text != RESTART)
@@ -1241,8 +1512,10 @@ TEST_P(StopPoints, EveryStopIsFinishedByTheNextRun)
                                  (stoppedAt.empty() ? std::string("?") : stoppedAt.back()) + "): " + why);
         }
     }
-    printf("stop points: %zu of %zu finished (%s, %zu operations in a complete run)\n",
-           points.size() - unfinished.size(), points.size(), family.wineVersion, lines.size());
+    printf("stop points: %zu of %zu finished (%s, %zu operations in a complete run, the first %u of them "
+           "copies; %zu stops among them left every target as it was)\n",
+           points.size() - unfinished.size(), points.size(), family.wineVersion, lines.size(), firstReplace - 1,
+           firstPassStops);
     for (const std::string& line : unfinished)
         printf("  unfinished: %s\n", line.c_str());
     EXPECT_TRUE(unfinished.empty());

@@ -9,6 +9,7 @@ need_pkgs=(
   wine64 xvfb xauth x11-utils
   locales fonts-ipafont-gothic fonts-wine imagemagick
   googletest mscompress python3 clang-14 libclang-rt-14-dev
+  fuse3 libfuse3-dev pkg-config gcc
 )
 
 missing=()

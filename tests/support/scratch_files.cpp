@@ -35,10 +35,24 @@ std::string MakeDeepFolder(const std::string& base, size_t length)
     return deep;
 }
 
+// Opens `path` with CreateFileA, or where the ANSI calls refuse it for its
+// length (MAX_PATH and more), through CreateFileW and the "\\?\" form.
+static HANDLE OpenPath(const std::string& path, DWORD access, DWORD share, DWORD disposition)
+{
+    if (path.size() < MAX_PATH)
+        return CreateFileA(path.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+    std::wstring wide(path.size() + 1, L'\0');
+    int length = MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, &wide[0], static_cast<int>(wide.size()));
+    if (length == 0)
+        return INVALID_HANDLE_VALUE;
+    wide.resize(length - 1);
+    return CreateFileW((L"\\\\?\\" + wide).c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL,
+                       nullptr);
+}
+
 bool WriteFileBytes(const std::string& path, const std::string& bytes)
 {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = OpenPath(path, GENERIC_WRITE, 0, CREATE_ALWAYS);
     if (file == INVALID_HANDLE_VALUE)
         return false;
     DWORD written = 0;
@@ -51,7 +65,15 @@ bool WriteFileBytes(const std::string& path, const std::string& bytes)
 std::string ReadFileBytes(const std::string& path, bool* ok)
 {
     std::string bytes;
-    bool read = ReadWholeFile(path, &bytes);
+    bool read = false;
+    HANDLE file = OpenPath(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING);
+    if (file != INVALID_HANDLE_VALUE) {
+        char chunk[65536];
+        DWORD got = 0;
+        while ((read = ReadFile(file, chunk, sizeof chunk, &got, nullptr) != FALSE) && got > 0)
+            bytes.append(chunk, got);
+        CloseHandle(file);
+    }
     if (ok)
         *ok = read;
     return read ? bytes : std::string();
@@ -59,8 +81,13 @@ std::string ReadFileBytes(const std::string& path, bool* ok)
 
 bool FileExists(const std::string& path)
 {
-    DWORD a = GetFileAttributesA(path.c_str());
-    return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
+    HANDLE file = OpenPath(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    BY_HANDLE_FILE_INFORMATION info;
+    bool isFile = GetFileInformationByHandle(file, &info) && !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+    CloseHandle(file);
+    return isFile;
 }
 
 bool FolderExists(const std::string& path)
@@ -98,7 +125,7 @@ std::string ListFolder(const std::string& path)
 
 // wine_get_unix_file_name: Wine's own kernel32 export; the result is freed
 // with HeapFree on the process heap.
-static std::string UnixPathOf(const std::string& path)
+std::string UnixPathOf(const std::string& path)
 {
     typedef char*(CDECL * UnixNameFunction)(const WCHAR*);
     UnixNameFunction unixName = reinterpret_cast<UnixNameFunction>(reinterpret_cast<void*>(
@@ -214,4 +241,76 @@ bool UnmountSmallDisk(const std::string& folder)
 {
     std::string unix = UnixPathOf(folder);
     return !unix.empty() && RunUnix("Z:\\bin\\umount \"" + unix + "\"", Exists, folder + HIDDEN_MARKER);
+}
+
+bool RunUnixShell(const std::string& command)
+{
+    char temp[MAX_PATH];
+    DWORD length = GetTempPathA(MAX_PATH, temp);
+    if (length == 0 || length >= MAX_PATH)
+        return false;
+    static unsigned int count = 0;
+    std::string marker = std::string(temp) + "unix-done-" + std::to_string(GetCurrentProcessId()) + "-" +
+                         std::to_string(++count) + ".txt";
+    DeleteFileA(marker.c_str());
+    std::string unixMarker = UnixPathOf(marker);
+    if (unixMarker.empty())
+        return false;
+    // Single quotes inside, double quotes around: Wine hands the part in
+    // double quotes to the shell as one argument.
+    std::string line = "Z:\\bin\\sh -c \"(" + command + ") >/dev/null 2>&1 </dev/null; echo $? > '" +
+                       unixMarker + "'\"";
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info = {};
+    if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
+        return false;
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+    std::string status;
+    for (int waited = 0; waited < 10000 && status.empty(); waited += 50) {
+        Sleep(50);
+        status = ReadFileBytes(marker);
+    }
+    DeleteFileA(marker.c_str());
+    return status.substr(0, 1) == "0" && (status.size() == 1 || status[1] == '\n' || status[1] == '\r');
+}
+
+static std::string BaseName(const std::string& path)
+{
+    return path.substr(path.find_last_of('\\') + 1);
+}
+
+bool MakeUnreadableFrom(const std::string& file, unsigned long offset, const std::string& aside)
+{
+    std::string program = TestProgramFolder() + "read_error_fs";
+    std::string name = BaseName(file), kept = aside + "\\" + name, mount = aside + "\\mount";
+    if (!FileExists(program) || !MakeFolder(aside) || !MakeFolder(mount) ||
+        !MoveFileA(file.c_str(), kept.c_str()))
+        return false;
+    std::string unixFile = UnixPathOf(file), unixMount = UnixPathOf(mount);
+    if (!unixFile.empty() && !unixMount.empty() &&
+        RunUnixShell("'" + UnixPathOf(program) + "' '" + unixMount + "' '" + UnixPathOf(kept) + "' " +
+                     std::to_string(offset) + " '" + name + "'") &&
+        RunUnixShell("ln -s '" + unixMount + "/" + name + "' '" + unixFile + "'") && FileExists(file))
+        return true;
+    MakeReadableAgain(file, aside);
+    return false;
+}
+
+bool MakeReadableAgain(const std::string& file, const std::string& aside)
+{
+    std::string kept = aside + "\\" + BaseName(file), unixMount = UnixPathOf(aside + "\\mount");
+    std::string unixFile = UnixPathOf(file);
+    if (!unixFile.empty())
+        RunUnixShell("rm -f '" + unixFile + "'");
+    if (!unixMount.empty())
+        RunUnixShell("umount '" + unixMount + "' || fusermount3 -u '" + unixMount + "'");
+    return FileExists(kept) && MoveFileA(kept.c_str(), file.c_str());
+}
+
+bool SetUnixWritable(const std::string& folder, bool writable)
+{
+    std::string unix = UnixPathOf(folder);
+    return !unix.empty() && RunUnixShell(std::string("chmod ") + (writable ? "u+w" : "a-w") + " '" + unix + "'");
 }

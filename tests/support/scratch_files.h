@@ -41,4 +41,18 @@ bool UnmapDrive(const std::string& drive);
 bool MountSmallDisk(const std::string& folder, unsigned int kilobytes);
 bool UnmountSmallDisk(const std::string& folder);
 
+// Wine only: the Unix path of a Windows path (ASCII paths only), and a Unix
+// shell command run to its end (at most 10 s); true when it exited with 0.
+std::string UnixPathOf(const std::string& path);
+bool RunUnixShell(const std::string& command);
+// Wine on Linux as root, with FUSE: puts in place of `file` one whose bytes
+// read as before up to `offset`, where reading fails as a damaged CD's
+// sectors do; the file itself is kept aside in `aside` (a folder of its
+// own, which also holds the mount). MakeReadableAgain puts it back.
+bool MakeUnreadableFrom(const std::string& file, unsigned long offset, const std::string& aside);
+bool MakeReadableAgain(const std::string& file, const std::string& aside);
+// Wine as a user other than root: takes away or gives back the Unix write
+// permission of a folder, which Wine then honours.
+bool SetUnixWritable(const std::string& folder, bool writable);
+
 #endif

@@ -11,15 +11,23 @@ std::string BuiltUpdaterPath()
 
 UpdaterProcess::~UpdaterProcess()
 {
+    Forget();
+}
+
+void UpdaterProcess::Forget()
+{
     if (process != nullptr) {
         if (WaitForSingleObject(process, 0) == WAIT_TIMEOUT)
             TerminateProcess(process, 99);
         CloseHandle(process);
     }
+    process = nullptr;
+    dialog = nullptr;
 }
 
 bool UpdaterProcess::Start(const std::string& exePath, const std::string& currentFolder)
 {
+    Forget();
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info = {};
@@ -35,6 +43,45 @@ bool UpdaterProcess::Start(const std::string& exePath, const std::string& curren
     threadId = info.dwThreadId;
     dialog = WaitForThreadWindow(threadId, Sjis(u8"Tolvane アップデーター Ver 3.13"), 20000);
     return dialog != nullptr;
+}
+
+bool UpdaterProcess::StartTraced(const std::string& exePath, const std::string& functions,
+                                 const std::string& traceFile)
+{
+    const char debugKey[] = "Software\\Wine\\Debug";
+    const std::string caption = Sjis(u8"Tolvane アップデーター Ver 3.13");
+    Forget();
+    HWND before = FindWindowA(nullptr, caption.c_str());
+    HKEY key;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, debugKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
+        ERROR_SUCCESS)
+        return false;
+    RegSetValueExA(key, "RelayInclude", 0, REG_SZ, reinterpret_cast<const BYTE*>(functions.c_str()),
+                   static_cast<DWORD>(functions.size() + 1));
+    // Wine's own loader, which it names to Windows programs only. In the
+    // background: the shell ends at once, the program runs on.
+    char loader[MAX_PATH] = "";
+    DWORD length = GetEnvironmentVariableA("WINELOADER", loader, MAX_PATH);
+    bool started = length != 0 && length < MAX_PATH &&
+                   RunUnixShell("cd '" + UnixPathOf(exePath.substr(0, exePath.find_last_of('\\'))) +
+                                "' && WINEDEBUG=+relay '" + loader + "' '" + exePath + "' 2>'" +
+                                UnixPathOf(traceFile) + "' >/dev/null </dev/null &");
+    HWND found = nullptr;
+    for (int waited = 0; started && found == nullptr && waited < 20000; waited += 50) {
+        Sleep(50);
+        HWND window = FindWindowA(nullptr, caption.c_str());
+        if (window != nullptr && window != before)
+            found = window;
+    }
+    // Read at its start: no other program of the test is traced.
+    RegDeleteValueA(key, "RelayInclude");
+    RegCloseKey(key);
+    if (found == nullptr)
+        return false;
+    threadId = GetWindowThreadProcessId(found, &processId);
+    process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION | PROCESS_TERMINATE, FALSE, processId);
+    dialog = WaitForThreadWindow(threadId, caption, 20000);
+    return process != nullptr && dialog != nullptr;
 }
 
 DWORD UpdaterProcess::WaitForExit(DWORD timeoutMs)

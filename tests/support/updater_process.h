@@ -18,9 +18,16 @@ public:
     // Starts `exePath` in `currentFolder` (default: the exe's own folder)
     // and waits for its main dialog; false on timeout.
     bool Start(const std::string& exePath, const std::string& currentFolder = std::string());
+    // Wine only: starts `exePath` from a Unix shell with Wine's relay trace
+    // of `functions` (";" between them), which Wine writes to the program's
+    // Unix standard error, into `traceFile`; then waits for its dialog and
+    // opens its process as Start does.
+    bool StartTraced(const std::string& exePath, const std::string& functions, const std::string& traceFile);
     // Exit code once the process ended within `timeoutMs`, or STILL_ACTIVE.
     DWORD WaitForExit(DWORD timeoutMs);
     bool Running();
+    // Ends the process if it still runs, and lets go of it.
+    void Forget();
 
     HWND dialog = nullptr;
     HANDLE process = nullptr;
