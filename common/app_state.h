@@ -11,4 +11,11 @@ extern OSVERSIONINFOA OsVersion;
 // Set by a complete update run; Exit then offers to restart Windows.
 extern bool RestartPending;
 
+// Whether the platform is of the Windows 95 family (95, 98, Me); any other
+// platform id is the NT family.
+inline bool IsWindows95Family()
+{
+    return OsVersion.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS;
+}
+
 #endif

@@ -7,6 +7,7 @@
 #include "common/path_kind.h"
 
 static const DWORD HOLDER_WAIT_MS = 250;
+static const unsigned int HOLDER_WAIT_COUNT = 20;
 
 HolderAnswer AskHolder(const char* path)
 {
@@ -18,7 +19,7 @@ HolderAnswer AskHolder(const char* path)
     default:
         return FileUnknown;
     }
-    bool windows95 = OsVersion.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS;
+    bool windows95 = IsWindows95Family();
     DWORD access = windows95 ? GENERIC_READ : DELETE;
     DWORD share = windows95 ? 0 : FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
     HANDLE file = CreateFileA(path, access, share, 0, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, 0);
@@ -48,23 +49,33 @@ bool WaitAgain(unsigned int* waits)
     return true;
 }
 
-bool WaitOutHolder(const char* path, unsigned int* waits)
+bool WaitOutHolder(const char* path, DWORD error, unsigned int* waits)
 {
-    return AskHolder(path) == FileHeld && WaitAgain(waits);
+    bool held = error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ||
+                (error == ERROR_ACCESS_DENIED && AskHolder(path) == FileHeld);
+    return held && WaitAgain(waits);
 }
 
-bool IsHolderError(DWORD error)
+HANDLE OpenWhenFree(const char* path, DWORD access, DWORD share, DWORD* error)
 {
-    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ||
-           error == ERROR_ACCESS_DENIED;
+    unsigned int waits = 0;
+    for (;;) {
+        HANDLE file = CreateFileA(path, access, share, 0, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, 0);
+        if (file != INVALID_HANDLE_VALUE)
+            return file;
+        *error = GetLastError();
+        if (!WaitOutHolder(path, *error, &waits))
+            return file;
+    }
 }
 
 bool RenameWhenFree(const char* from, const char* to)
 {
     unsigned int waits = 0;
-    do {
+    for (;;) {
         if (OpRename(from, to))
             return true;
-    } while (WaitOutHolder(from, &waits));
-    return false;
+        if (!WaitOutHolder(from, GetLastError(), &waits))
+            return false;
+    }
 }

@@ -22,19 +22,21 @@ enum HolderAnswer {
 // whether anyone has it open. A read-only attribute stops neither question.
 HolderAnswer AskHolder(const char* path);
 
-// The number of waits of 250 ms that make up the 5 s a holder is given.
-const unsigned int HOLDER_WAIT_COUNT = 20;
+// After an operation on `path` failed with `error` (GetLastError right after
+// it): true, having waited 250 ms, when a program holds the file and the
+// 5 s that a holder is given (counted in `waits`, 0 at the first failure)
+// are not over yet. A sharing violation is a holder's; access denied is one
+// only while the file is held (a loaded program image refuses its delete
+// for good, and this user's rights do not change).
+bool WaitOutHolder(const char* path, DWORD error, unsigned int* waits);
 
-// Waits 250 ms and counts it in `waits` (0 at the first failure), unless
-// the 5 s are over. True: try again.
+// Waits 250 ms and counts it in `waits`, unless the 5 s are over. True:
+// try again.
 bool WaitAgain(unsigned int* waits);
 
-// After an operation on `path` failed: true, having waited, when a program
-// holds the file and the 5 s are not over yet.
-bool WaitOutHolder(const char* path, unsigned int* waits);
-
-// Whether a failed open or copy says that a program holds the file.
-bool IsHolderError(DWORD error);
+// CreateFileA of an existing file, tried again while a holder may let go.
+// On failure `error` receives the open's own error.
+HANDLE OpenWhenFree(const char* path, DWORD access, DWORD share, DWORD* error);
 
 // Renames `from` to `to` through the update's file operations, waiting out
 // a program that holds `from` for a moment. True when it was renamed.

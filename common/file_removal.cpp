@@ -21,10 +21,12 @@ bool RemoveFile(const char* path)
     if (attributes & FILE_ATTRIBUTE_READONLY)
         OpSetAttributes(path, attributes & ~FILE_ATTRIBUTE_READONLY);
     unsigned int waits = 0;
-    do {
+    for (;;) {
         if (OpDelete(path))
             return true;
-    } while (WaitOutHolder(path, &waits));
+        if (!WaitOutHolder(path, GetLastError(), &waits))
+            break;
+    }
     if (attributes & FILE_ATTRIBUTE_READONLY)
         OpSetAttributes(path, attributes);
     return false;

@@ -1,4 +1,6 @@
-// QueryPath: GetFileAttributesA, with its failures told apart.
+// QueryPath: GetFileAttributesA, with its failures told apart; FindFileSize:
+// FindFirstFileA, which every platform has (GetFileAttributesExA is missing
+// from the first Windows 95).
 #include <windows.h>
 #include "common/path_kind.h"
 
@@ -13,4 +15,16 @@ PathKind QueryPath(const char* path, DWORD* attributes)
                                                                                 : PathUnknown;
     }
     return (found & FILE_ATTRIBUTE_DIRECTORY) != 0 ? PathFolder : PathFile;
+}
+
+bool FindFileSize(const char* path, DWORD* low, DWORD* high)
+{
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(path, &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return false;
+    FindClose(search);
+    *low = found.nFileSizeLow;
+    *high = found.nFileSizeHigh;
+    return true;
 }

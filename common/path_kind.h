@@ -13,4 +13,8 @@ enum PathKind { PathMissing, PathFile, PathFolder, PathUnknown };
 // meaningful for PathFile and PathFolder).
 PathKind QueryPath(const char* path, DWORD* attributes = 0);
 
+// The size of the file at `path`, read from its directory entry (the two
+// 32-bit halves). False when there is none.
+bool FindFileSize(const char* path, DWORD* low, DWORD* high);
+
 #endif

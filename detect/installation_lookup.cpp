@@ -23,12 +23,8 @@ static const DWORD VERSION_BLOCK_SLACK = 10;
 // Whether the file's low 32 size bits equal `size`.
 static bool HasFileSize(const char* candidate, unsigned int size)
 {
-    WIN32_FIND_DATAA data;
-    HANDLE search = FindFirstFileA(candidate, &data);
-    if (search == INVALID_HANDLE_VALUE)
-        return false;
-    FindClose(search);
-    return data.nFileSizeLow == size;
+    DWORD low = 0, high = 0;
+    return FindFileSize(candidate, &low, &high) && low == size;
 }
 
 // Scans the accepted-version table for the version string found in the file.

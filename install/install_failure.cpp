@@ -15,8 +15,8 @@ bool Fail(InstallFailure* failure, unsigned int message, const char* subject)
 bool FailNaming(InstallFailure* failure, unsigned int message, const char* root, const char* name)
 {
     Fail(failure, message);
-    // A name that does not fit beside its root is named alone.
-    if (!MakePath(failure->subject, sizeof failure->subject, 0, root, name, 0))
-        CopyText(failure->subject, sizeof failure->subject, name != 0 ? name : "");
+    // A path buffer holds every root with every name of the table; one that
+    // did not fit would leave the subject empty.
+    MakePath(failure->subject, sizeof failure->subject, 0, root, name, 0);
     return false;
 }

@@ -17,8 +17,8 @@ struct InstallFailure {
 // when it does not fit). Returns false, for the caller to return.
 bool Fail(InstallFailure* failure, unsigned int message, const char* subject = 0);
 
-// Records `message` naming the file or folder `name` below `root` (either
-// may be 0), as the user knows them.
+// Records `message` naming the file or folder `name` below `root`, as the
+// user knows them (nothing, should the two not fit a path buffer).
 bool FailNaming(InstallFailure* failure, unsigned int message, const char* root, const char* name);
 
 #endif

@@ -17,15 +17,18 @@
 #include "install/staged_copies.h"
 #include "res/resource.h"
 
-// The message for a rename that failed although the targets asked to be
-// replaceable: a program that took hold of `path` since, or the unexpected.
-static bool FailReplacing(const StagedFile& row, const char* path, const GroupFolders& folders,
+// The message for a rename of the target (or of its copy) that failed
+// although the targets asked to be replaceable: a program that took hold of
+// it since, or the unexpected.
+static bool FailReplacing(const StagedFile& row, const RowPaths& paths, bool copy, const GroupFolders& folders,
                           InstallFailure* failure)
 {
-    if (AskHolder(path) != FileHeld)
-        return FailNaming(failure, IDS_IO_ERROR, folders.shown, row.targetName);
-    bool main = &row == FindAppRow(MAIN_EXECUTABLE_NAME);
-    return FailNaming(failure, main ? IDS_TOLVANE_RUNNING : IDS_FILE_IN_USE, folders.shown, row.targetName);
+    if (AskHolder(copy ? paths.staged : paths.target) != FileHeld)
+        return Fail(failure, IDS_IO_ERROR);
+    if (copy)
+        return FailNamingCopy(row, paths, folders, IDS_FILE_IN_USE, failure);
+    return FailNaming(failure, IsMainExecutable(row) ? IDS_TOLVANE_RUNNING : IDS_FILE_IN_USE, folders.shown,
+                      row.targetName);
 }
 
 // Replaces the target with its checked copy in three steps: the old target
@@ -42,7 +45,7 @@ static bool ReplaceRow(const StagedFile& row, const GroupFolders& folders, Insta
         break;
     case PathFile:
         if (!ChooseSetAside(row, &paths) || !RenameWhenFree(paths.target, paths.setAside))
-            return FailReplacing(row, paths.target, folders, failure);
+            return FailReplacing(row, paths, false, folders, failure);
         setAside = true;
         break;
     default:
@@ -51,7 +54,7 @@ static bool ReplaceRow(const StagedFile& row, const GroupFolders& folders, Insta
     if (!RenameWhenFree(paths.staged, paths.target)) {
         if (setAside)
             RenameWhenFree(paths.setAside, paths.target);
-        return FailReplacing(row, paths.staged, folders, failure);
+        return FailReplacing(row, paths, true, folders, failure);
     }
     // The old target (this run's, or one that an earlier run set aside and
     // was stopped before it could delete) is no longer needed.
@@ -76,7 +79,7 @@ bool InstallStagedFiles(HWND dialog, const char* installFolder, InstallFailure* 
     RunFolders run;
     InstallPlan plan = GroupsForPlatform(OsVersion);
     Fail(failure, 0);
-    if (!FindRunFolders(installFolder, plan, &run, failure))
+    if (!FindRunFolders(installFolder, &run, failure))
         return false;
     // A release whose list or files are missing, damaged or unreadable is
     // refused before anything is touched; so is a plan that a long path, a
@@ -84,21 +87,22 @@ bool InstallStagedFiles(HWND dialog, const char* installFolder, InstallFailure* 
     unsigned int release = LoadStagedList(run.own, plan);
     if (release != 0)
         return Fail(failure, release);
-    if (!PlanCanRun(plan, run, failure))
+    if (!PlanCanRun(plan, run, true, failure))
         return false;
 
     // A run stopped inside the copy step leaves the platform's temporary
     // file in the installation folder, where only installers put such files.
     RemoveInstallerTempFiles(run.install);
     bool installed = false;
+    unsigned int reached = 0;
     if (!PrepareWorkFolders(run))
         Fail(failure, IDS_IO_ERROR);
-    else if (CopyPlan(dialog, plan, run, failure) && TargetsCanBeReplaced(plan, run, failure))
+    else if (CopyPlan(dialog, plan, run, &reached, failure) && PlanCanRun(plan, run, false, failure))
         installed = ReplacePlan(plan, run, failure);
     // Every copy has taken its target's name; those of a run that stopped
     // go, and so does whatever they left in the work folders.
     if (!installed)
-        RemoveCopies(plan, run);
+        RemoveCopies(plan, run, reached);
     RemoveWorkFolders(run);
     return installed;
 }

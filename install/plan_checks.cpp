@@ -1,4 +1,4 @@
-// PlanCanRun and TargetsCanBeReplaced. GetDiskFreeSpaceExA (which also reads
+// PlanCanRun. GetDiskFreeSpaceExA (which also reads
 // the free space of a volume mounted in a folder) is missing from the first
 // Windows 95, so it is looked up at run time; GetDiskFreeSpaceA, which every
 // platform has, reports at most 2 GB there, enough to answer whether the
@@ -6,6 +6,8 @@
 #include <windows.h>
 #include "common/app_state.h"
 #include "common/file_holder.h"
+#include "common/file_ops.h"
+#include "common/file_removal.h"
 #include "common/kernel_functions.h"
 #include "common/path_helpers.h"
 #include "common/path_kind.h"
@@ -21,71 +23,76 @@ typedef BOOL(WINAPI* GetDiskFreeSpaceExFunction)(LPCSTR, PULARGE_INTEGER, PULARG
 // The name of the file of ours that asks a folder whether it takes a new
 // file: a staged name that no row has.
 static const char PROBE_NAME[] = "tl000.tmp";
-static const unsigned int MEGABYTE = 1048576;
+static const DWORD SECTORS_PER_MEGABYTE = 2048;
 
-static bool IsNtFamily()
-{
-    return OsVersion.dwPlatformId != VER_PLATFORM_WIN32_WINDOWS;
-}
-
-// Whether the program image at `path` is running (or held open by a program
-// that denies writing): on the NT family a loaded image can be renamed, but
-// Tolvane must not be replaced under itself.
+// Whether Tolvane runs from the program image at `path` (NT family). A
+// loaded image can be renamed, so the rename's question lets it pass, but it
+// refuses to be opened for writing, as does a file that a program holds
+// without write sharing. A read-only attribute refuses that open too,
+// running or not: the attribute is taken away for the moment of the
+// question and given back.
 static bool IsRunning(const char* path)
 {
-    const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-    unsigned int waits = 0;
-    for (;;) {
-        HANDLE file = CreateFileA(path, GENERIC_WRITE, share, 0, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, 0);
-        if (file != INVALID_HANDLE_VALUE) {
-            CloseHandle(file);
-            return false;
-        }
-        if (GetLastError() != ERROR_SHARING_VIOLATION)
-            return false;
-        if (!WaitAgain(&waits))
-            return true;
-    }
+    DWORD attributes = 0;
+    if (QueryPath(path, &attributes) != PathFile)
+        return false;
+    bool readOnly = (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+    if (readOnly && !OpSetAttributes(path, attributes & ~FILE_ATTRIBUTE_READONLY))
+        return false;
+    DWORD error = 0;
+    HANDLE file = OpenWhenFree(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, &error);
+    if (file != INVALID_HANDLE_VALUE)
+        CloseHandle(file);
+    if (readOnly)
+        OpSetAttributes(path, attributes);
+    return file == INVALID_HANDLE_VALUE && error == ERROR_SHARING_VIOLATION;
 }
 
 // Whether the row's target can be replaced now.
 static bool AskTarget(const StagedFile& row, const RowPaths& paths, const GroupFolders& folders,
                       InstallFailure* failure)
 {
-    bool main = &row == FindAppRow(MAIN_EXECUTABLE_NAME);
+    bool main = IsMainExecutable(row);
     unsigned int waits = 0;
     HolderAnswer answer;
     while ((answer = AskHolder(paths.target)) == FileHeld && WaitAgain(&waits)) {
     }
+    unsigned int message = IDS_IO_ERROR;
     switch (answer) {
     case FileAbsent:
         return true;
     case FileFree:
-        if (main && IsNtFamily() && IsRunning(paths.target))
-            return FailNaming(failure, IDS_TOLVANE_RUNNING, folders.shown, row.targetName);
-        return true;
+        if (!main || IsWindows95Family() || !IsRunning(paths.target))
+            return true;
+        message = IDS_TOLVANE_RUNNING;
+        break;
     case FileHeld:
-        return FailNaming(failure, main ? IDS_TOLVANE_RUNNING : IDS_FILE_IN_USE, folders.shown,
-                          row.targetName);
+        message = main ? IDS_TOLVANE_RUNNING : IDS_FILE_IN_USE;
+        break;
     case FileDenied:
-        return FailNaming(failure, IDS_NEED_ADMIN, folders.shown, row.targetName);
+        message = IDS_NEED_ADMIN;
+        break;
     default:
-        return FailNaming(failure, IDS_IO_ERROR, folders.shown, row.targetName);
+        break;
     }
+    return FailNaming(failure, message, folders.shown, row.targetName);
 }
 
 // Whether `folder` exists and, on the NT family, takes a new file from this
 // user. The file of ours that asks is deleted by the system as it is
-// closed, also when the updater is ended meanwhile.
+// closed, and when the updater is ended meanwhile; one that a power cut
+// left goes before the next question.
 static bool CanWriteIn(const char* folder, const char* shown, InstallFailure* failure)
 {
     char probe[PATH_BUFFER_SIZE];
     if (QueryPath(folder) != PathFolder)
         return Fail(failure, IDS_IO_ERROR, shown);
-    if (!IsNtFamily())
+    if (IsWindows95Family())
         return true;
     if (!MakePath(probe, sizeof probe, 0, folder, PROBE_NAME, 0) || !FitsFileCall(probe))
         return Fail(failure, IDS_PATH_TOO_LONG, shown);
+    if (QueryPath(probe) != PathMissing && !RemoveFile(probe))
+        return Fail(failure, IDS_IO_ERROR, shown);
     HANDLE file = CreateFileA(probe, GENERIC_WRITE, 0, 0, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, 0);
     if (file != INVALID_HANDLE_VALUE) {
@@ -134,12 +141,10 @@ static int ClustersOf(DWORD size, DWORD cluster)
 // or more counts as 4 GB.
 static DWORD CurrentSize(const char* path)
 {
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA(path, &found);
-    if (search == INVALID_HANDLE_VALUE)
+    DWORD low = 0, high = 0;
+    if (!FindFileSize(path, &low, &high))
         return 0;
-    FindClose(search);
-    return found.nFileSizeHigh != 0 ? 0xFFFFFFFFu : found.nFileSizeLow;
+    return high != 0 ? 0xFFFFFFFFu : low;
 }
 
 // Counts the row's copy into its volume. Every copy is made before the first
@@ -158,32 +163,30 @@ static void CountCopy(const StagedFile& row, const RowPaths& paths, Volume* volu
 }
 
 // Whether the volume of `folder` has room for its peak; when not, the drive
-// and how many MB more it needs.
+// and how many MB more it needs. Counted in whole clusters, in 32 bits: 4 GB
+// of free space hold any plan.
 static bool HasRoom(const char* folder, const char* shown, const Volume& volume, InstallFailure* failure)
 {
-    unsigned long long needed = static_cast<unsigned long long>(volume.peak) * volume.cluster;
-    unsigned long long available = static_cast<unsigned long long>(volume.freeClusters) * volume.cluster;
+    DWORD available = volume.freeClusters;
     GetDiskFreeSpaceExFunction freeSpaceEx =
         reinterpret_cast<GetDiskFreeSpaceExFunction>(FindKernelFunction("GetDiskFreeSpaceExA"));
     char path[PATH_BUFFER_SIZE];
     ULARGE_INTEGER availableEx, total, free;
     if (freeSpaceEx != 0 && MakePath(path, sizeof path, 0, folder, 0, 0) &&
         freeSpaceEx(path, &availableEx, &total, &free))
-        available = availableEx.QuadPart;
-    if (needed <= available)
+        available = availableEx.HighPart != 0 ? 0xFFFFFFFFu : availableEx.LowPart / volume.cluster;
+    DWORD peak = static_cast<DWORD>(volume.peak);
+    if (peak <= available)
         return true;
     char drive[3] = { shown[0], ':', 0 };
     Fail(failure, IDS_NO_ROOM, drive);
-    // Whole MB, rounded up, and at least 1.
-    unsigned long long more = (needed - available + MEGABYTE - 1) / MEGABYTE;
-    wsprintfA(failure->amount, "%lu", static_cast<unsigned long>(more > 0xFFFFFFFFu ? 0xFFFFFFFFu : more));
+    // The clusters short in 512-byte sectors, then whole MB, rounded up.
+    DWORD sectors = (peak - available) * (volume.cluster / 512);
+    wsprintfA(failure->amount, "%lu", static_cast<unsigned long>((sectors + SECTORS_PER_MEGABYTE - 1) / SECTORS_PER_MEGABYTE));
     return false;
 }
 
-// The pass over the plan: every row's paths and target; before anything is
-// written also the folders and the room, which the copies do not change.
-static bool CheckPlan(const InstallPlan& plan, const RunFolders& run, bool beforeWriting,
-                      InstallFailure* failure)
+bool PlanCanRun(const InstallPlan& plan, const RunFolders& run, bool beforeWriting, InstallFailure* failure)
 {
     // Volume 0 is the installation folder's; the system folder's is volume
     // 1, or volume 0 again when both lie on one drive.
@@ -191,17 +194,18 @@ static bool CheckPlan(const InstallPlan& plan, const RunFolders& run, bool befor
     const char* roots[2] = { run.install, run.system };
     const char* shown[2] = { run.installShown, run.systemShown };
     unsigned int systemVolume = OnOneVolume(run.installShown, run.systemShown) ? 0 : 1;
-    ReadVolume(run.install, &volumes[0]);
-    ReadVolume(run.system, &volumes[1]);
-
-    if (beforeWriting && (!CanWriteIn(run.install, run.installShown, failure) ||
-                          (run.usesSystemFolder && !CanWriteIn(run.system, run.systemShown, failure))))
-        return false;
+    for (unsigned int v = 0; v < 2; ++v) {
+        ReadVolume(roots[v], &volumes[v]);
+        if (beforeWriting && !CanWriteIn(roots[v], shown[v], failure))
+            return false;
+    }
     for (unsigned int g = 0; g < plan.groupCount; ++g) {
         const StagedGroup& group = *plan.groups[g];
         GroupFolders folders = FoldersOf(run, group);
         // A driver's folder below the root ("Drivers") is asked too, once
-        // for the rows that share it; the roots were asked above.
+        // for the rows that share it, and named as the run reaches it (the
+        // system folder is short enough for the copy step as it is, in
+        // practice); the roots were asked above.
         char asked[PATH_BUFFER_SIZE];
         if (!MakePath(asked, sizeof asked, 0, folders.destination, 0, 0))
             return Fail(failure, IDS_PATH_TOO_LONG, folders.shown);
@@ -217,6 +221,10 @@ static bool CheckPlan(const InstallPlan& plan, const RunFolders& run, bool befor
             }
             if (!AskTarget(row, paths, folders, failure))
                 return false;
+            // Every set-aside name taken by an old copy that waits for a
+            // restart (ten runs without one) would stop the replacement.
+            if (beforeWriting && QueryPath(paths.target) == PathFile && !ChooseSetAside(row, &paths))
+                return FailNaming(failure, IDS_IO_ERROR, folders.shown, row.targetName);
             CountCopy(row, paths, &volumes[group.root == InstallFolder ? 0 : systemVolume]);
         }
     }
@@ -226,12 +234,3 @@ static bool CheckPlan(const InstallPlan& plan, const RunFolders& run, bool befor
     return true;
 }
 
-bool PlanCanRun(const InstallPlan& plan, const RunFolders& run, InstallFailure* failure)
-{
-    return CheckPlan(plan, run, true, failure);
-}
-
-bool TargetsCanBeReplaced(const InstallPlan& plan, const RunFolders& run, InstallFailure* failure)
-{
-    return CheckPlan(plan, run, false, failure);
-}

@@ -17,18 +17,25 @@ static bool MakeSetAsidePath(const StagedFile& row, const RowPaths& paths, unsig
 bool MakeRowPaths(const StagedFile& row, const GroupFolders& folders, RowPaths* paths)
 {
     char targetDir[PATH_PART_SIZE];
-    return MakePath(paths->source, PATH_BUFFER_SIZE, 0, folders.source, row.stagedName, 0) &&
-           MakePath(paths->staged, PATH_BUFFER_SIZE, 0, folders.copy, row.stagedName, 0) &&
+    return MakePath(paths->staged, PATH_BUFFER_SIZE, 0, folders.copy, row.stagedName, 0) &&
            MakePath(paths->target, PATH_BUFFER_SIZE, 0, folders.destination, row.targetName, 0) &&
            SplitPath(row.targetName, 0, targetDir, 0, 0) &&
            MakePath(paths->targetFolder, PATH_BUFFER_SIZE, 0, folders.destination, targetDir, 0) &&
-           FitsFileCall(paths->source) && FitsFileCall(paths->staged) && FitsFileCall(paths->target) &&
+           FitsFileCall(paths->staged) && FitsFileCall(paths->target) &&
            MakeSetAsidePath(row, *paths, 0, paths->setAside);
 }
 
 bool IsCopyBesideTarget(const GroupFolders& folders)
 {
     return lstrcmpiA(folders.copy, folders.destination) == 0;
+}
+
+bool FailNamingCopy(const StagedFile& row, const RowPaths& paths, const GroupFolders& folders,
+                    unsigned int message, InstallFailure* failure)
+{
+    if (IsCopyBesideTarget(folders))
+        return FailNaming(failure, message, folders.shown, row.stagedName);
+    return Fail(failure, message, paths.staged);
 }
 
 // Searches the target's folder for old copies of the row under any of its

@@ -1,5 +1,5 @@
-// The paths of one row of the plan (its staged file in the release, its
-// staged copy, its target, the set-aside names of the old target), and the
+// The paths of one row of the plan (its staged copy, its target, the
+// set-aside names of the old target), and the
 // set-aside copies that the replacement of a target leaves beside it.
 #ifndef INSTALL_ROW_PATHS_H
 #define INSTALL_ROW_PATHS_H
@@ -9,8 +9,7 @@
 #include "install/staged_files.h"
 
 struct RowPaths {
-    char source[PATH_BUFFER_SIZE];        // the staged file beside the updater
-    char staged[PATH_BUFFER_SIZE];        // its copy in the copy folder
+    char staged[PATH_BUFFER_SIZE];        // the staged file's copy in the copy folder
     char target[PATH_BUFFER_SIZE];
     char targetFolder[PATH_BUFFER_SIZE];  // the folder that holds the target
     char setAside[PATH_BUFFER_SIZE];      // the name the old target takes
@@ -23,6 +22,11 @@ bool MakeRowPaths(const StagedFile& row, const GroupFolders& folders, RowPaths* 
 // Whether the copy of the row lies beside its target, where it can stand
 // for a target that is gone.
 bool IsCopyBesideTarget(const GroupFolders& folders);
+
+// Fails with `message` naming the row's copy: beside the target as the user
+// knows its folder, in a work folder of ours as the run names it.
+bool FailNamingCopy(const StagedFile& row, const RowPaths& paths, const GroupFolders& folders,
+                    unsigned int message, InstallFailure* failure);
 
 // Whether an old copy of the row lies under any of its set-aside names
 // ("tl002.old", "tl002.ol1" ...).

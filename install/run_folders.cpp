@@ -15,17 +15,12 @@
 #include "install/folder_sweep.h"
 #include "res/resource.h"
 
-bool FindRunFolders(const char* installFolder, const InstallPlan& plan, RunFolders* run,
-                    InstallFailure* failure)
+bool FindRunFolders(const char* installFolder, RunFolders* run, InstallFailure* failure)
 {
     char own[PATH_BUFFER_SIZE];
     char workName[PATH_PART_SIZE];
     UINT length = GetSystemDirectoryA(run->systemShown, SYSTEM_FOLDER_SIZE);
     run->installShown = installFolder;
-    run->usesSystemFolder = false;
-    for (unsigned int g = 0; g < plan.groupCount; ++g)
-        if (plan.groups[g]->root == SystemFolder)
-            run->usesSystemFolder = true;
     // Without its name a work folder would be the folder around it.
     if (!GetOwnFolder(own, sizeof own) || length == 0 || length >= SYSTEM_FOLDER_SIZE ||
         !CopyText(workName, sizeof workName, LoadResString(IDS_WORK_FOLDER)) || workName[0] == 0)
@@ -70,8 +65,7 @@ static bool PrepareWorkFolder(const char* workFolder)
 
 bool PrepareWorkFolders(const RunFolders& run)
 {
-    if ((!run.fromInstallFolder || PrepareWorkFolder(run.installWork)) &&
-        (!run.usesSystemFolder || PrepareWorkFolder(run.systemWork)))
+    if ((!run.fromInstallFolder || PrepareWorkFolder(run.installWork)) && PrepareWorkFolder(run.systemWork))
         return true;
     RemoveWorkFolders(run);
     return false;
@@ -89,6 +83,5 @@ void RemoveWorkFolders(const RunFolders& run)
 {
     if (run.fromInstallFolder)
         RemoveWorkFolder(run.installWork);
-    if (run.usesSystemFolder)
-        RemoveWorkFolder(run.systemWork);
+    RemoveWorkFolder(run.systemWork);
 }

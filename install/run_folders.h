@@ -27,7 +27,6 @@ struct RunFolders {
     // lie beside the targets under the staged names: the copies are made in
     // the work folder there instead.
     bool fromInstallFolder;
-    bool usesSystemFolder;  // the plan has a group rooted in the system folder
 };
 
 // Where one group's rows are copied from and to.
@@ -38,15 +37,15 @@ struct GroupFolders {
     const char* shown;        // that root as the user knows it
 };
 
-// Finds every folder of the run for `plan` without writing anything. False,
+// Finds every folder of the run without writing anything (every plan has a
+// group in the system folder, for the drivers). False,
 // with IDS_PATH_TOO_LONG, when a folder has no form that the copy step
 // takes, IDS_IO_ERROR when a folder cannot be found at all.
-bool FindRunFolders(const char* installFolder, const InstallPlan& plan, RunFolders* run,
-                    InstallFailure* failure);
+bool FindRunFolders(const char* installFolder, RunFolders* run, InstallFailure* failure);
 
 GroupFolders FoldersOf(const RunFolders& run, const StagedGroup& group);
 
-// Makes the work folders that the plan uses, emptying what a stopped run
+// Makes the work folders of the run, emptying what a stopped run
 // left in them. False, having removed them again, when one cannot be made.
 bool PrepareWorkFolders(const RunFolders& run);
 

@@ -15,52 +15,45 @@ static unsigned char ListImage[STAGED_LIST_MAX_SIZE + 1];
 static unsigned int ListLength;
 static unsigned char ReadBuffer[16384];
 
-// Whether any staged file of the whole table lies in `ownFolder`.
-static bool AnyStagedFile(const char* ownFolder)
-{
-    char path[PATH_BUFFER_SIZE];
-    for (unsigned int g = 0; g < STAGED_GROUP_COUNT; ++g)
-        for (unsigned int i = 0; i < AllStagedGroups[g]->rowCount; ++i)
-            if (MakePath(path, sizeof path, 0, ownFolder, AllStagedGroups[g]->rows[i].stagedName, 0) &&
-                QueryPath(path) != PathMissing)
-                return true;
-    return false;
-}
-
 unsigned int LoadStagedList(const char* ownFolder, const InstallPlan& plan)
 {
     char path[PATH_BUFFER_SIZE];
+    DWORD error = ERROR_FILE_NOT_FOUND;
+    bool intact = false;
     ListLength = 0;
-    if (!MakePath(path, sizeof path, 0, ownFolder, STAGED_LIST_FILE, 0))
-        return IDS_DAMAGED;
-    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, 0, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, 0);
-    if (file == INVALID_HANDLE_VALUE) {
-        DWORD error = GetLastError();
-        if (error == ERROR_FILE_NOT_FOUND && !AnyStagedFile(ownFolder))
-            return IDS_UPDATER_ALONE;
-        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? IDS_DAMAGED
-                                                                              : IDS_READ_ERROR;
+    HANDLE file = INVALID_HANDLE_VALUE;
+    if (MakePath(path, sizeof path, 0, ownFolder, STAGED_LIST_FILE, 0)) {
+        file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, 0, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, 0);
+        error = GetLastError();
     }
-    // One byte more than a list can hold, so an over-long file is seen.
-    DWORD length = 0;
-    BOOL read = ReadFile(file, ListImage, sizeof ListImage, &length, 0);
-    CloseHandle(file);
-    if (!read)
+    if (file != INVALID_HANDLE_VALUE) {
+        // One byte more than a list can hold, so an over-long file is seen.
+        DWORD length = 0;
+        BOOL read = ReadFile(file, ListImage, sizeof ListImage, &length, 0);
+        CloseHandle(file);
+        if (!read)
+            return IDS_READ_ERROR;
+        intact = IsIntactStagedList(ListImage, length);
+        ListLength = intact ? length : 0;
+    } else if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {
         return IDS_READ_ERROR;
-    if (!IsIntactStagedList(ListImage, length))
-        return IDS_DAMAGED;
-    ListLength = length;
+    }
 
+    // Every staged file of the plan listed and beside the updater; none of
+    // them there, nor the list, is an updater started by itself.
+    unsigned int present = 0;
+    bool whole = intact;
     ListedFile listed;
     for (unsigned int g = 0; g < plan.groupCount; ++g)
         for (unsigned int i = 0; i < plan.groups[g]->rowCount; ++i) {
             const char* name = plan.groups[g]->rows[i].stagedName;
-            if (!FindListedFile(ListImage, ListLength, name, &listed) ||
-                !MakePath(path, sizeof path, 0, ownFolder, name, 0) || QueryPath(path) != PathFile)
-                return IDS_DAMAGED;
+            bool there = MakePath(path, sizeof path, 0, ownFolder, name, 0) && QueryPath(path) == PathFile;
+            present += there;
+            whole = whole && there && FindListedFile(ListImage, ListLength, name, &listed);
         }
-    return 0;
+    if (whole)
+        return 0;
+    return file == INVALID_HANDLE_VALUE && present == 0 ? IDS_UPDATER_ALONE : IDS_DAMAGED;
 }
 
 bool GetListedSize(const char* stagedName, unsigned int* size)
@@ -80,13 +73,10 @@ CopyCheck CheckStagedCopy(const char* path, const char* stagedName)
     // Opened for writing too: only such a handle can be flushed. Nothing
     // but a passing holder (a virus scanner looking at the new file) has
     // reason to keep this run's own copy open.
-    HANDLE file;
-    unsigned int waits = 0;
-    do {
-        file = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, 0, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, 0);
-    } while (file == INVALID_HANDLE_VALUE && IsHolderError(GetLastError()) && WaitAgain(&waits));
+    DWORD error = 0;
+    HANDLE file = OpenWhenFree(path, GENERIC_READ | GENERIC_WRITE, 0, &error);
     if (file == INVALID_HANDLE_VALUE)
-        return IsHolderError(GetLastError()) ? CopyHeld : CopyUnreadable;
+        return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ? CopyHeld : CopyUnreadable;
     CopyCheck result = CopyUnreadable;
     unsigned int crc = CRC32_START;
     unsigned int size = 0;

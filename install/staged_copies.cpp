@@ -25,33 +25,32 @@ static const DWORD HELD_COPY_BITS = VIF_SHARINGVIOLATION | VIF_ACCESSVIOLATION |
 
 // The copy step for one row, tried again while a holder may explain its
 // failure. Returns its result (0 on success). A failed copy can leave the
-// platform's temporary file behind: the one it names goes, and so does any
-// other in the copy folder, where only installers put such files.
+// platform's temporary file ("VERnnnn.TMP") behind, named or not: once the
+// copy succeeds or fails for good, every such file of the copy folder goes,
+// where only installers put them.
 static DWORD CopyStep(const StagedFile& row, const GroupFolders& folders)
 {
     char tempName[PATH_BUFFER_SIZE];
-    char tempPath[PATH_BUFFER_SIZE];
     // Both names are the staged name: the copy lands in the copy folder.
     // The header declares the name parameters writable; they are only read.
     char* stagedName = const_cast<char*>(row.stagedName);
     unsigned int waits = 0;
-    for (;;) {
+    DWORD copied;
+    do {
         UINT tempLength = TEMP_NAME_LENGTH;
         tempName[0] = 0;
-        DWORD copied = OpInstallCopy(stagedName, stagedName, const_cast<char*>(folders.source),
-                                     const_cast<char*>(folders.copy), tempName, &tempLength);
-        if (copied == 0)
-            return 0;
-        if ((copied & VIF_TEMPFILE) && tempName[0] != 0 &&
-            MakePath(tempPath, sizeof tempPath, 0, folders.copy, tempName, 0) && FitsFileCall(tempPath))
-            RemoveFile(tempPath);
+        copied = OpInstallCopy(stagedName, stagedName, const_cast<char*>(folders.source),
+                               const_cast<char*>(folders.copy), tempName, &tempLength);
+    } while ((copied & HELD_COPY_BITS) != 0 && WaitAgain(&waits));
+    if (waits != 0 || copied != 0)
         RemoveInstallerTempFiles(folders.copy);
-        if ((copied & HELD_COPY_BITS) == 0 || !WaitAgain(&waits))
-            return copied;
-    }
+    return copied;
 }
 
-static bool CopyRow(const StagedFile& row, const GroupFolders& folders, InstallFailure* failure)
+
+// Copies one row. `ours` is set once whatever lies under the staged name in
+// the copy folder is this run's to remove.
+static bool CopyRow(const StagedFile& row, const GroupFolders& folders, bool* ours, InstallFailure* failure)
 {
     RowPaths paths;
     if (!MakeRowPaths(row, folders, &paths))
@@ -65,16 +64,21 @@ static bool CopyRow(const StagedFile& row, const GroupFolders& folders, InstallF
     if (IsCopyBesideTarget(folders) && QueryPath(paths.target) == PathMissing && !AnySetAside(row, paths) &&
         QueryPath(paths.staged) != PathMissing && !RenameWhenFree(paths.staged, paths.setAside))
         return Fail(failure, IDS_IO_ERROR);
+    *ours = true;
 
     DWORD copied = CopyStep(row, folders);
     if (copied != 0) {
         // The release was found whole before anything was written: a source
         // that the copy step cannot read is a read error (a scratched CD)
         // unless it reads to its end, and then its content is at fault.
+        char source[PATH_BUFFER_SIZE];
         if (copied & VIF_CANNOTREADSRC)
-            return Fail(failure, ReadsToItsEnd(paths.source) ? IDS_DAMAGED : IDS_READ_ERROR);
+            return Fail(failure, MakePath(source, sizeof source, 0, folders.source, row.stagedName, 0) &&
+                                         ReadsToItsEnd(source)
+                                     ? IDS_DAMAGED
+                                     : IDS_READ_ERROR);
         if (copied & (VIF_SHARINGVIOLATION | VIF_FILEINUSE))
-            return Fail(failure, IDS_FILE_IN_USE, paths.staged);
+            return FailNamingCopy(row, paths, folders, IDS_FILE_IN_USE, failure);
         return Fail(failure, IDS_IO_ERROR);
     }
     switch (CheckStagedCopy(paths.staged, row.stagedName)) {
@@ -83,19 +87,24 @@ static bool CopyRow(const StagedFile& row, const GroupFolders& folders, InstallF
     case CopyDamaged:
         return Fail(failure, IDS_DAMAGED);
     case CopyHeld:
-        return Fail(failure, IDS_FILE_IN_USE, paths.staged);
+        return FailNamingCopy(row, paths, folders, IDS_FILE_IN_USE, failure);
     default:
         return Fail(failure, IDS_IO_ERROR);
     }
 }
 
-bool CopyPlan(HWND dialog, const InstallPlan& plan, const RunFolders& run, InstallFailure* failure)
+bool CopyPlan(HWND dialog, const InstallPlan& plan, const RunFolders& run, unsigned int* reached,
+              InstallFailure* failure)
 {
+    *reached = 0;
     for (unsigned int g = 0; g < plan.groupCount; ++g) {
         const StagedGroup& group = *plan.groups[g];
         GroupFolders folders = FoldersOf(run, group);
         for (unsigned int i = 0; i < group.rowCount; ++i) {
-            if (!CopyRow(group.rows[i], folders, failure))
+            bool ours = false;
+            bool copied = CopyRow(group.rows[i], folders, &ours, failure);
+            *reached += ours;
+            if (!copied)
                 return false;
             if (group.advancesProgress)
                 PostMessageA(GetDlgItem(dialog, IDC_PROGRESS), PBM_SETPOS, PercentOf(group.rowCount, i + 1), 0);
@@ -104,15 +113,16 @@ bool CopyPlan(HWND dialog, const InstallPlan& plan, const RunFolders& run, Insta
     return true;
 }
 
-void RemoveCopies(const InstallPlan& plan, const RunFolders& run)
+void RemoveCopies(const InstallPlan& plan, const RunFolders& run, unsigned int reached)
 {
+    unsigned int row = 0;
     for (unsigned int g = 0; g < plan.groupCount; ++g) {
         const StagedGroup& group = *plan.groups[g];
         GroupFolders folders = FoldersOf(run, group);
-        for (unsigned int i = 0; i < group.rowCount; ++i) {
+        for (unsigned int i = 0; i < group.rowCount; ++i, ++row) {
             RowPaths paths;
             if (MakeRowPaths(group.rows[i], folders, &paths) &&
-                (!IsCopyBesideTarget(folders) || QueryPath(paths.target) != PathMissing ||
+                (row < reached || !IsCopyBesideTarget(folders) || QueryPath(paths.target) != PathMissing ||
                  AnySetAside(group.rows[i], paths)))
                 RemoveFile(paths.staged);
         }

@@ -117,6 +117,11 @@ bool MakeSetAsideName(char* out, unsigned int outSize, const char* stagedName, u
     return AppendText(out, outSize, extension);
 }
 
+bool IsMainExecutable(const StagedFile& row)
+{
+    return &row == FindAppRow(MAIN_EXECUTABLE_NAME);
+}
+
 const StagedFile* FindAppRow(const char* targetName)
 {
     for (unsigned int i = 0; i < AppGroup.rowCount; ++i)

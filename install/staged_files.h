@@ -61,6 +61,9 @@ const char MAIN_EXECUTABLE_NAME[] = "TOLVANE.EXE";
 // The AppGroup row whose target is `targetName` (letter case ignored), or 0.
 const StagedFile* FindAppRow(const char* targetName);
 
+// Whether `row` is the main executable's, Tolvane's own program.
+bool IsMainExecutable(const StagedFile& row);
+
 // Windows 95 family (platform id 1): AppGroup, Win9xHelperGroup,
 // Win9xIoDriverGroup. Any other platform id: AppGroup, then Nt4DriverGroup
 // below major version 5 or Nt5DriverGroup from 5 on.

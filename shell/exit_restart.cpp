@@ -36,7 +36,7 @@ void HandleExit(HWND dialog)
         EndDialog(dialog, 0);
         return;
     }
-    if (OsVersion.dwPlatformId != VER_PLATFORM_WIN32_WINDOWS)
+    if (!IsWindows95Family())
         EnableShutdownPrivilege();
     ExitWindowsEx(EWX_REBOOT, 0);
 }

@@ -242,6 +242,33 @@ TEST(LoadResString, HoldsTheRegistryAndFolderNames)
     EXPECT_STREQ("", LoadResString(9999));
 }
 
+// Every message box text goes through wsprintfA with two texts: a message
+// holds a "%s" for each thing it names, and no other '%', which would
+// garble it or read an argument that is not there.
+TEST(LoadResString, MessagesNameWhatTheirBoxesPassThem)
+{
+    struct Message {
+        unsigned int id;
+        size_t names;
+    };
+    for (const Message& message : { Message{ IDS_NOT_INSTALLED, 0 }, Message{ IDS_DONE, 0 },
+                                    Message{ IDS_IO_ERROR, 0 }, Message{ IDS_DAMAGED, 0 },
+                                    Message{ IDS_PATH_TOO_LONG, 0 }, Message{ IDS_READ_ERROR, 0 },
+                                    Message{ IDS_UPDATER_ALONE, 0 }, Message{ IDS_FILE_IN_USE, 1 },
+                                    Message{ IDS_TOLVANE_RUNNING, 1 }, Message{ IDS_NEED_ADMIN, 1 },
+                                    Message{ IDS_NO_ROOM, 2 }, Message{ IDS_DATA_STAYED, 2 } }) {
+        std::string text = LoadResString(message.id);
+        ASSERT_FALSE(text.empty()) << message.id;
+        size_t percents = 0, names = 0;
+        for (size_t at = text.find('%'); at != std::string::npos; at = text.find('%', at + 1)) {
+            ++percents;
+            names += text.compare(at, 2, "%s") == 0;
+        }
+        EXPECT_EQ(message.names, percents) << message.id;
+        EXPECT_EQ(message.names, names) << message.id;
+    }
+}
+
 TEST(GetOwnFolder, GivesTheProgramFolderWithItsSeparator)
 {
     char out[PATH_BUFFER_SIZE];

@@ -298,14 +298,20 @@ TEST_F(Installation, MissingStagedFileOrDriverFolderIsFoundBeforeAnythingIsWritt
 }
 
 // A copy that fails in the platform's group, after AppGroup's have moved the
-// bar to its end, changes no target: every copy made so far goes again.
+// bar to its end, changes no target: every copy made so far goes again, also
+// that of a file new in this update, which has no target yet.
 TEST_F(Installation, PlatformGroupFailureLeavesTheBarFullAndChangesNothing)
 {
     std::string driver = StagedContent("tl038.tmp");
     ASSERT_TRUE(WriteFileBytes(own + "tl038.tmp", driver.substr(0, driver.size() - 1)));
+    std::string added = installFolder + "\\TVHELP.DLL";
+    ASSERT_TRUE(DeleteFileA(added.c_str()));
     EXPECT_FALSE(Install(installFolder));
     ExpectFailure(IDS_DAMAGED);
     EXPECT_EQ(100, BarPosition());
+    EXPECT_FALSE(FileExists(added));
+    ExpectNoStagedCopyLeft(installFolder);
+    ASSERT_TRUE(WriteFileBytes(added, "old TVHELP.DLL"));
     ExpectNothingReplaced(installFolder);
 }
 
@@ -488,14 +494,14 @@ TEST_F(Installation, PathsThatDoNotFitTheFileCallsAreFoundBeforeAnythingIsWritte
     plan.groups[0] = &group;
 
     RunFolders run;
-    ASSERT_TRUE(FindRunFolders(folder.c_str(), plan, &run, &failure));
+    ASSERT_TRUE(FindRunFolders(folder.c_str(), &run, &failure));
     ASSERT_EQ(0u, LoadStagedList(run.own, GroupsForPlatform(OsVersion)));
-    EXPECT_FALSE(PlanCanRun(plan, run, &failure));
+    EXPECT_FALSE(PlanCanRun(plan, run, true, &failure));
     ExpectFailure(IDS_PATH_TOO_LONG, folder + "\\" + longName);
     EXPECT_EQ("", ListFolder(folder)) << "written by the checks";
     // One byte less fits: 259 bytes and the terminating zero.
     lstrcpyA(rows[2].targetName, longName.substr(1).c_str());
-    EXPECT_TRUE(PlanCanRun(plan, run, &failure)) << failure.message;
+    EXPECT_TRUE(PlanCanRun(plan, run, true, &failure)) << failure.message;
 }
 
 }  // namespace

@@ -1129,8 +1129,9 @@ TEST_F(Update, FullInstallationDiskIsFoundBeforeAnythingIsWritten)
     ASSERT_TRUE(GetDiskFreeSpaceExA((install + "\\").c_str(), &available, &total, &free));
     unsigned long long cluster = sectors * bytes, needed = 0;
     for (const PlannedRow& planned : RowsOf(GroupsForPlatform(OSVERSIONINFOA{ sizeof(OSVERSIONINFOA), 5, 1, 0, 2, {} })))
-        needed += (ReadFileBytes(release + "\\" + planned.row->stagedName).size() + cluster - 1) / cluster * cluster;
-    unsigned long long more = (needed - available.QuadPart + (1 << 20) - 1) >> 20;
+        needed += (ReadFileBytes(release + "\\" + planned.row->stagedName).size() + cluster - 1) / cluster;
+    unsigned long long shortOf = needed - available.QuadPart / cluster;
+    unsigned long long more = (shortOf * cluster + (1 << 20) - 1) >> 20;
     Launch();
     StartExpecting(NoRoom("C:", std::to_string(more)), BoxIcon::Error);
     ExpectNothingWritten();
@@ -1144,16 +1145,22 @@ TEST_F(Update, FullInstallationDiskIsFoundBeforeAnythingIsWritten)
 // A program file that another program holds so that it cannot be renamed
 // is found before anything is written, and named, once it has held on for
 // 5 s: on the NT family a file held without delete sharing (a text editor
-// with TVDEVICE.INI open, read-only or not as it came off the CD), on the
-// Windows 95 family any file held at all; the main executable is Tolvane's
-// own. Once it is free, the update runs through.
+// with TVDEVICE.INI open), on the Windows 95 family any file held at all;
+// the main executable is Tolvane's own, also where Tolvane runs from it (a
+// loaded image, which can be renamed). Once it is free, the update runs
+// through.
 struct HeldTarget {
     const char* name;
     Family family;
     const char* target;
     DWORD share;  // what the holder shares
-    bool readOnly;
+    bool loaded;  // a program image that another program has loaded
 };
+
+void PrintTo(const HeldTarget& held, std::ostream* out)
+{
+    *out << held.target << " on " << held.family.wineVersion << (held.loaded ? ", loaded" : "");
+}
 
 class TargetInUse : public Update, public ::testing::WithParamInterface<HeldTarget> {};
 
@@ -1163,12 +1170,9 @@ TEST_P(TargetInUse, IsNamedBeforeAnythingIsWritten)
     Machine(held.family);
     Release();
     std::string target = install + "\\" + held.target;
-    if (held.readOnly) {
-        ASSERT_TRUE(SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_READONLY));
-    }
     Launch();
     {
-        HeldFile holder(target, GENERIC_READ, held.share);
+        HeldFile holder(target, GENERIC_READ, held.share, 0, held.loaded);
         ASSERT_TRUE(holder.Held());
         StartExpecting(std::string(held.target) == "TOLVANE.EXE" ? TolvaneRunning(target) : FileInUse(target),
                        BoxIcon::Error);
@@ -1184,11 +1188,55 @@ INSTANTIATE_TEST_SUITE_P(Held, TargetInUse,
                          ::testing::Values(HeldTarget{ "win98", WIN98, "TVAUDIO.DLL", FILE_SHARE_READ, false },
                                            HeldTarget{ "nt40", NT40, "TOLVANE.INI", 0, false },
                                            HeldTarget{ "winxp_main", WINXP, "TOLVANE.EXE", FILE_SHARE_READ, false },
-                                           HeldTarget{ "winxp", WINXP, "TVDEVICE.INI", FILE_SHARE_READ, false },
-                                           HeldTarget{ "winxp_readonly", WINXP, "TVDEVICE.INI", FILE_SHARE_READ, true }),
+                                           HeldTarget{ "winxp_running", WINXP, "TOLVANE.EXE", 0, true },
+                                           HeldTarget{ "winxp", WINXP, "TVDEVICE.INI", FILE_SHARE_READ, false }),
                          [](const ::testing::TestParamInfo<HeldTarget>& info) {
                              return std::string(info.param.name);
                          });
+
+// A program that takes hold of a program file once the targets were asked
+// again, while the first ones are replaced (the test build slows the rename
+// that puts TOLVANE.INI in place), is named once it has held on for 5 s.
+// Nothing is rolled back once replacing has begun: the files replaced
+// before it stay, the copies of the rest go, no setting or data file
+// changes. Start again, with the file free, finishes the update.
+TEST_F(Update, HolderThatComesWhileReplacingIsNamedAndTheNextRunFinishes)
+{
+    Machine(WINXP);
+    Release();
+    std::string target = install + "\\TVDEVICE.INI";
+    UpdaterProcess slowed;
+    ASSERT_TRUE(StartTestBuild(slowed, WINXP, { { "TOLVANE_SLOW", "rename:tl003.tmp" } }));
+    BoxWatcher watcher(slowed.threadId, { IDOK, IDOK, IDNO });
+    PressButton(slowed.dialog, IDOK);
+    auto replaced = [&](const char* name, const char* staged) {
+        return ReadFileBytes(install + "\\" + name) == ReadFileBytes(release + "\\" + staged);
+    };
+    ASSERT_TRUE(WaitFor([&] { return replaced("TOLVANE.EXE", "tl002.tmp"); }, 60000));
+    {
+        HeldFile editor(target, GENERIC_READ, 0);
+        ASSERT_TRUE(editor.Held());
+        ASSERT_TRUE(watcher.WaitForBoxes(1, 60000));
+    }
+    ExpectBox(watcher.Boxes()[0], FileInUse(target), BoxIcon::Error);
+    EXPECT_TRUE(replaced("TOLVANE.INI", "tl003.tmp"));
+    EXPECT_EQ("3.12 TVDEVICE.INI", ReadFileBytes(target));
+    EXPECT_EQ("3.12 TVDVD.DLL", ReadFileBytes(install + "\\TVDVD.DLL"));
+    for (const char* left : { "tl016.tmp", "tl017.tmp", "tl016.old" })
+        EXPECT_FALSE(FileExists(install + "\\" + left)) << left;
+    EXPECT_FALSE(FolderExists(system + "\\TLSTAGE"));
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, "Software\\Morvex"));
+    EXPECT_FALSE(FolderExists(data));
+
+    ASSERT_TRUE(WaitFor([&] { return IsWindowEnabled(GetDlgItem(slowed.dialog, IDOK)) != FALSE; }, 10000));
+    PressButton(slowed.dialog, IDOK);
+    ASSERT_TRUE(watcher.WaitForBoxes(2, 60000));
+    ExpectBox(watcher.Boxes()[1], DONE, BoxIcon::Information);
+    ExpectUpdated(WINXP);
+    ASSERT_TRUE(WaitFor([&] { return IsWindowEnabled(GetDlgItem(slowed.dialog, IDCANCEL)) != FALSE; }, 10000));
+    PressButton(slowed.dialog, IDCANCEL);
+    EXPECT_EQ(0u, slowed.WaitForExit(15000));
+}
 
 // A program that takes hold of a program file while the copies are made
 // (TVDEVICE.INI, whose copy is already made, while the test build slows the
@@ -1386,6 +1434,26 @@ TEST_F(LimitedUser, FoldersTheUserCannotWriteAreNamedBeforeAnythingIsWritten)
     EXPECT_EQ(0, Bar());
     Writable(system);
 
+    // A read-only file refuses this user a write open, held or not, as off a
+    // CD: an editor that holds TVDEVICE.INI is found all the same, and so is
+    // Tolvane running from its main executable.
+    std::string target = install + "\\TVDEVICE.INI", main = install + "\\TOLVANE.EXE";
+    for (const std::string& readOnly : { target, main })
+        ASSERT_TRUE(SetFileAttributesA(readOnly.c_str(), FILE_ATTRIBUTE_READONLY));
+    TakeSnapshot();
+    {
+        HeldFile editor(target, GENERIC_READ, FILE_SHARE_READ);
+        ASSERT_TRUE(editor.Held());
+        StartExpecting(FileInUse(target), BoxIcon::Error);
+    }
+    {
+        HeldFile tolvane(main, 0, 0, 0, true);
+        ASSERT_TRUE(tolvane.Held());
+        StartExpecting(TolvaneRunning(main), BoxIcon::Error);
+    }
+    ExpectNothingWritten();
+    EXPECT_NE(0u, GetFileAttributesA(main.c_str()) & FILE_ATTRIBUTE_READONLY) << "the attribute did not come back";
+
     StartExpecting(DONE, BoxIcon::Information);
     ExpectUpdated(WINXP);
     ExitAfterARestartQuestion();
@@ -1480,9 +1548,12 @@ TEST_P(StopPoints, EveryStopIsFinishedByTheNextRun)
     // The first operation that touches a target: the first set-aside rename.
     // Every operation before it belongs to the first pass, the copies.
     unsigned int firstReplace = 0;
-    for (const std::string& line : lines)
-        if (firstReplace == 0 && line.find(" rename ") != std::string::npos && line.find(".old") == line.size() - 4)
+    for (const std::string& line : lines) {
+        size_t bar = line.find('|');
+        if (firstReplace == 0 && line.find(" rename ") != std::string::npos && line.find(".old") == line.size() - 4 &&
+            line.find(".tmp|") != bar - 4 && line.find(".TMP|") != bar - 4)
             firstReplace = static_cast<unsigned int>(std::stoul(line));
+    }
     ASSERT_GT(firstReplace, family.files * 2) << "a target is touched before every copy is made";
 
     std::vector<unsigned int> points = Points(static_cast<unsigned int>(lines.size()));

@@ -5,10 +5,13 @@
 #include <set>
 #include <vector>
 
-HeldFile::HeldFile(const std::string& path, DWORD access, DWORD share, DWORD ms)
+HeldFile::HeldFile(const std::string& path, DWORD access, DWORD share, DWORD ms, bool loaded)
 {
-    file_ = CreateFileA(path.c_str(), access, share, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file_ == INVALID_HANDLE_VALUE || ms == 0)
+    if (loaded)
+        image_ = LoadLibraryExA(path.c_str(), nullptr, DONT_RESOLVE_DLL_REFERENCES);
+    else
+        file_ = CreateFileA(path.c_str(), access, share, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (!Held() || ms == 0)
         return;
     stop_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     timer_ = std::thread([this, ms] {
@@ -33,6 +36,9 @@ void HeldFile::Release()
     HANDLE file = InterlockedExchangePointer(&file_, INVALID_HANDLE_VALUE);
     if (file != INVALID_HANDLE_VALUE)
         CloseHandle(file);
+    HMODULE image = static_cast<HMODULE>(InterlockedExchangePointer(reinterpret_cast<void**>(&image_), nullptr));
+    if (image != nullptr)
+        FreeLibrary(image);
 }
 
 FolderScanner::FolderScanner(const std::string& folder, DWORD holdMs, DWORD share)

@@ -13,18 +13,20 @@
 
 class HeldFile {
 public:
-    // Opens `path` now with `access` and `share`; lets go after `ms`
-    // milliseconds (0: when destroyed or released).
-    HeldFile(const std::string& path, DWORD access, DWORD share, DWORD ms = 0);
+    // Opens `path` now with `access` and `share`, or with `loaded` maps it
+    // as a program image, as a running program holds its files; lets go
+    // after `ms` milliseconds (0: when destroyed or released).
+    HeldFile(const std::string& path, DWORD access, DWORD share, DWORD ms = 0, bool loaded = false);
     ~HeldFile();
     HeldFile(const HeldFile&) = delete;
     HeldFile& operator=(const HeldFile&) = delete;
 
-    bool Held() const { return file_ != INVALID_HANDLE_VALUE; }
+    bool Held() const { return file_ != INVALID_HANDLE_VALUE || image_ != nullptr; }
     void Release();
 
 private:
     HANDLE file_ = INVALID_HANDLE_VALUE;
+    HMODULE image_ = nullptr;
     HANDLE stop_ = nullptr;
     std::thread timer_;
 };

@@ -23,37 +23,35 @@ inline const std::string PATH_TOO_LONG = Sjis(
 inline const std::string NO_DATA_FOLDER = Sjis(u8"（マイ ドキュメントが見つかりません）");
 
 inline const std::string READ_ERROR = Sjis(
-    u8"アップデート用のファイルを読み取れませんでした。\nCD-ROMからアップデートしている場合は、CD-ROMの汚れを拭き取ってからもう一度実行するか、アップデート用のフォルダ全体をハードディスクにコピーし、そこからアップデーターを実行して下さい。");
-inline const std::string UPDATER_ALONE = Sjis(
-    u8"アップデーターと同じフォルダに、アップデート用のファイルが見つかりません。\nダウンロードしたファイルをすべて一つのフォルダに展開してから、そのフォルダのアップデーターを実行して下さい。");
+    u8"アップデート用のファイルを読み取れませんでした。\nCD-ROMの汚れを拭き取ってもう一度実行するか、フォルダごとハードディスクにコピーして実行して下さい。");
+inline const std::string UPDATER_ALONE =
+    Sjis(u8"アップデート用のファイルが見つかりません。\nダウンロードしたファイルをすべて同じフォルダに展開してから実行して下さい。");
 
 // A file that another program holds, named.
 inline std::string FileInUse(const std::string& file)
 {
-    return Sjis(u8"次のファイルが他のソフトで使用されているため、アップデートできません。\n") + file +
-           Sjis(u8"\n\nこのファイルを使用しているソフトを終了してから、もう一度［開始］ボタンを押して下さい。");
+    return Sjis(u8"次のファイルを他のソフトが使用しています。\n") + file +
+           Sjis(u8"\n\nそのソフトを終了してから、もう一度［開始］を押して下さい。");
 }
 
 // Tolvane itself running, its main executable named.
 inline std::string TolvaneRunning(const std::string& file)
 {
-    return Sjis(u8"Tolvaneが起動しているため、アップデートできません。\n") + file +
-           Sjis(u8"\n\nTolvaneを終了してから、もう一度［開始］ボタンを押して下さい。");
+    return Sjis(u8"Tolvaneが起動しています。\n") + file + Sjis(u8"\n\nTolvaneを終了してから、もう一度［開始］を押して下さい。");
 }
 
 // A disk without room: its drive ("C:") and the MB it needs more.
 inline std::string NoRoom(const std::string& drive, const std::string& megabytes)
 {
-    return Sjis(u8"ディスクの空き容量が足りないため、アップデートできません。\nドライブ ") + drive +
-           Sjis(u8" の空き容量が、あと ") + megabytes +
-           Sjis(u8" MB 必要です。\n\n不要なファイルを削除してから、もう一度［開始］ボタンを押して下さい。");
+    return Sjis(u8"ドライブ ") + drive + Sjis(u8" の空き容量が、あと ") + megabytes +
+           Sjis(u8" MB 足りません。\n不要なファイルを削除してから、もう一度［開始］を押して下さい。");
 }
 
 // A folder or file that this user may not write, named.
 inline std::string NeedAdmin(const std::string& where)
 {
-    return Sjis(u8"このユーザーには、アップデートに必要な書き込みの権限がありません。\n") + where +
-           Sjis(u8"\n\nAdministratorsグループのユーザーでログオンし直すか、アップデーターを右クリックして［別のユーザーとして実行］を選び、管理者としてアップデーターをもう一度実行して下さい。");
+    return Sjis(u8"このユーザーには次の場所に書き込む権限がありません。\n") + where +
+           Sjis(u8"\n\n管理者でログオンするか、［別のユーザーとして実行］（Windows 2000/XP）で管理者として実行して下さい。");
 }
 
 // The warning that data files stayed behind, naming both folders.
