@@ -2,10 +2,10 @@
 // resource and size of the main executable, and the parent-folder retry,
 // against real files and the real registry of the test prefix.
 //
-// One case cannot be produced here: a key that can be read but not opened
-// with full access. Wine's registry grants full access to every key in the
-// prefix, so the refusal that makes the lookup fail on a locked-down NT
-// machine is not reproducible, and no stand-in is used for it.
+// Wine's registry grants every access to every key of the prefix, so a user
+// who may only read the App Paths key cannot be made here; the end-to-end
+// test traces the shipped updater's open of that key instead, and sees it
+// ask to read only.
 #include <windows.h>
 #include <gtest/gtest.h>
 #include <string>
