@@ -316,15 +316,13 @@ TEST_F(Installation, PlatformGroupFailureLeavesTheBarFullAndChangesNothing)
 }
 
 // A program that holds a target without sharing its deletion stops its
-// rename, read-only or not: such a target is named before anything is
-// written, once it has held on for 5 s; one that lets go within them is
-// waited out. The main executable is Tolvane's own.
+// rename: such a target is named before anything is written, once it has
+// held on for 5 s; one that lets go within them is waited out. The main
+// executable is Tolvane's own.
 TEST_F(Installation, HeldTargetIsWaitedForThenNamedWithNothingReplaced)
 {
     std::string inUse = installFolder + "\\TVAUDIO.DLL";
-    for (bool readOnly : { false, true }) {
-        SCOPED_TRACE(readOnly);
-        SetFileAttributesA(inUse.c_str(), readOnly ? FILE_ATTRIBUTE_READONLY : FILE_ATTRIBUTE_NORMAL);
+    {
         HeldFile editor(inUse, GENERIC_READ, FILE_SHARE_READ);
         ASSERT_TRUE(editor.Held());
         DWORD begun = GetTickCount();
@@ -334,7 +332,6 @@ TEST_F(Installation, HeldTargetIsWaitedForThenNamedWithNothingReplaced)
         ExpectNothingReplaced(installFolder);
         EXPECT_EQ(0, BarPosition());
     }
-    SetFileAttributesA(inUse.c_str(), FILE_ATTRIBUTE_NORMAL);
     {
         HeldFile tolvane(installFolder + "\\TOLVANE.EXE", GENERIC_READ, FILE_SHARE_READ);
         EXPECT_FALSE(Install(installFolder));
