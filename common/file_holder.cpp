@@ -11,17 +11,11 @@ static const unsigned int HOLDER_WAIT_COUNT = 20;
 
 HolderAnswer AskHolder(const char* path)
 {
-    switch (QueryPath(path)) {
-    case PathMissing:
-        return FileAbsent;
-    case PathFile:
-        break;
-    default:
-        return FileUnknown;
-    }
     bool windows95 = IsWindows95Family();
     DWORD access = windows95 ? GENERIC_READ : DELETE;
     DWORD share = windows95 ? 0 : FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    // Without FILE_FLAG_BACKUP_SEMANTICS no folder opens: one that does not
+    // is told apart below, only when the open fails.
     HANDLE file = CreateFileA(path, access, share, 0, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, 0);
     if (file != INVALID_HANDLE_VALUE) {
         CloseHandle(file);
@@ -32,9 +26,10 @@ HolderAnswer AskHolder(const char* path)
     case ERROR_LOCK_VIOLATION:
         return FileHeld;
     case ERROR_ACCESS_DENIED:
-        return windows95 ? FileUnknown : FileDenied;
+        return !windows95 && QueryPath(path) == PathFile ? FileDenied : FileUnknown;
     case ERROR_FILE_NOT_FOUND:
-        return FileAbsent;
+    case ERROR_PATH_NOT_FOUND:
+        return QueryPath(path) == PathMissing ? FileAbsent : FileUnknown;
     default:
         return FileUnknown;
     }

@@ -48,8 +48,9 @@ static bool IsRunning(const char* path)
     return file == INVALID_HANDLE_VALUE && error == ERROR_SHARING_VIOLATION;
 }
 
-// Whether the row's target can be replaced now.
-static bool AskTarget(const StagedFile& row, const RowPaths& paths, const GroupFolders& folders,
+// Whether the row's target can be replaced now; `exists` tells whether
+// there is one.
+static bool AskTarget(const StagedFile& row, const RowPaths& paths, const GroupFolders& folders, bool* exists,
                       InstallFailure* failure)
 {
     bool main = IsMainExecutable(row);
@@ -58,6 +59,7 @@ static bool AskTarget(const StagedFile& row, const RowPaths& paths, const GroupF
     while ((answer = AskHolder(paths.target)) == FileHeld && WaitAgain(&waits)) {
     }
     unsigned int message = IDS_IO_ERROR;
+    *exists = answer != FileAbsent;
     switch (answer) {
     case FileAbsent:
         return true;
@@ -219,11 +221,12 @@ bool PlanCanRun(const InstallPlan& plan, const RunFolders& run, bool beforeWriti
                     return false;
                 CopyText(asked, sizeof asked, paths.targetFolder);
             }
-            if (!AskTarget(row, paths, folders, failure))
+            bool exists = false;
+            if (!AskTarget(row, paths, folders, &exists, failure))
                 return false;
             // Every set-aside name taken by an old copy that waits for a
             // restart (ten runs without one) would stop the replacement.
-            if (beforeWriting && QueryPath(paths.target) == PathFile && !ChooseSetAside(row, &paths))
+            if (beforeWriting && exists && !ChooseSetAside(row, &paths))
                 return FailNaming(failure, IDS_IO_ERROR, folders.shown, row.targetName);
             CountCopy(row, paths, &volumes[group.root == InstallFolder ? 0 : systemVolume]);
         }
