@@ -30,6 +30,12 @@ bool IsCopyBesideTarget(const GroupFolders& folders)
     return lstrcmpiA(folders.copy, folders.destination) == 0;
 }
 
+bool StandsForTarget(const StagedFile& row, const RowPaths& paths, const GroupFolders& folders)
+{
+    return IsMainExecutable(row) && IsCopyBesideTarget(folders) && QueryPath(paths.target) == PathMissing &&
+           !AnySetAside(row, paths) && QueryPath(paths.staged) != PathMissing;
+}
+
 bool FailNamingCopy(const StagedFile& row, const RowPaths& paths, const GroupFolders& folders,
                     unsigned int message, InstallFailure* failure)
 {

@@ -19,9 +19,16 @@ struct RowPaths {
 // (".old"). False when a path does not fit a file call.
 bool MakeRowPaths(const StagedFile& row, const GroupFolders& folders, RowPaths* paths);
 
-// Whether the copy of the row lies beside its target, where it can stand
-// for a target that is gone.
+// Whether the copy of the row lies beside its target.
 bool IsCopyBesideTarget(const GroupFolders& folders);
+
+// Whether the row's copy stands for its target: the main executable gone,
+// with no old copy set aside, and only its staged copy beside it (a
+// replacement stopped by an earlier version of this updater, which deleted
+// before it renamed). The lookup then takes that copy for the main
+// executable, so it must neither be written over nor removed. Another
+// row's copy stands for nothing: the release holds its content.
+bool StandsForTarget(const StagedFile& row, const RowPaths& paths, const GroupFolders& folders);
 
 // Fails with `message` naming the row's copy: beside the target as the user
 // knows its folder, in a work folder of ours as the run names it.

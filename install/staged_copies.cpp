@@ -56,13 +56,9 @@ static bool CopyRow(const StagedFile& row, const GroupFolders& folders, bool* ou
     if (!MakeRowPaths(row, folders, &paths))
         return FailNaming(failure, IDS_PATH_TOO_LONG, folders.shown, row.targetName);
 
-    // A target that is gone, with only its staged copy left in its place (a
-    // replacement stopped by an earlier version of this updater), keeps that
-    // copy under the set-aside name: the copy step writes over the staged
-    // name, and must not be able to destroy the one file that stands for
-    // the target.
-    if (IsCopyBesideTarget(folders) && QueryPath(paths.target) == PathMissing && !AnySetAside(row, paths) &&
-        QueryPath(paths.staged) != PathMissing && !RenameWhenFree(paths.staged, paths.setAside))
+    // A copy that stands for the main executable is kept under its set-aside
+    // name, where it still does: the copy step writes over the staged name.
+    if (StandsForTarget(row, paths, folders) && !RenameWhenFree(paths.staged, paths.setAside))
         return Fail(failure, IDS_IO_ERROR);
     *ours = true;
 
@@ -122,8 +118,7 @@ void RemoveCopies(const InstallPlan& plan, const RunFolders& run, unsigned int r
         for (unsigned int i = 0; i < group.rowCount; ++i, ++row) {
             RowPaths paths;
             if (MakeRowPaths(group.rows[i], folders, &paths) &&
-                (row < reached || !IsCopyBesideTarget(folders) || QueryPath(paths.target) != PathMissing ||
-                 AnySetAside(group.rows[i], paths)))
+                (row < reached || !StandsForTarget(group.rows[i], paths, folders)))
                 RemoveFile(paths.staged);
         }
     }

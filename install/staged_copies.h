@@ -25,9 +25,7 @@ bool CopyPlan(HWND dialog, const InstallPlan& plan, const RunFolders& run, unsig
 
 // Removes the copies of every row of `plan` from their copy folders, and the
 // copy step's temporary files in the installation folder. Of the rows after
-// the first `reached`, a copy that lies beside a target that is gone, with
-// no old copy set aside, stays: left by an earlier version of this updater,
-// it stands for the target.
+// the first `reached`, a copy that stands for the main executable stays.
 void RemoveCopies(const InstallPlan& plan, const RunFolders& run, unsigned int reached);
 
 #endif

@@ -702,6 +702,7 @@ TEST_F(Update, ReadErrorInAStagedFileChangesNothing)
     Launch();
     for (int run = 1; run <= 2; ++run) {
         SCOPED_TRACE(run);
+        SendMessageA(GetDlgItem(updater.dialog, IDC_PROGRESS), PBM_SETPOS, 0, 0);
         StartExpecting(READ_ERROR, BoxIcon::Error);
         EXPECT_EQ(85, Bar()) << "29 files copied before the 30th";
         ExpectNothingWritten();
@@ -1108,7 +1109,8 @@ INSTANTIATE_TEST_SUITE_P(Families, ExpandablePath, ::testing::Values(WIN98, WIN2
                          });
 
 // A disk without room for the new files at the fullest moment of the plan
-// is found before anything is written: one IDS_IO_ERROR and nothing changed.
+// is found before anything is written: one box that names the drive and
+// how many MB more it needs, and nothing changed.
 // Once it has room, the update runs through.
 TEST_F(Update, FullInstallationDiskIsFoundBeforeAnythingIsWritten)
 {
