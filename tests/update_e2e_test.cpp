@@ -1520,12 +1520,20 @@ protected:
     }
 
     // The stop points to run out of 1..count.
+    // TOLVANE_STOP_POINTS=all runs every one; a list of numbers ("199,200")
+    // runs those, to look again at one that was not finished.
     static std::vector<unsigned int> Points(unsigned int count)
     {
         std::vector<unsigned int> points;
-        char all[8] = "";
-        GetEnvironmentVariableA("TOLVANE_STOP_POINTS", all, sizeof all);
-        unsigned int spread = std::string(all) == "all" ? count : std::min(24u, count);
+        char chosen[256] = "";
+        GetEnvironmentVariableA("TOLVANE_STOP_POINTS", chosen, sizeof chosen);
+        std::istringstream list(chosen);
+        for (unsigned int point; list >> point; list.ignore(1, ','))
+            if (point >= 1 && point <= count)
+                points.push_back(point);
+        if (!points.empty())
+            return points;
+        unsigned int spread = std::string(chosen) == "all" ? count : std::min(24u, count);
         for (unsigned int i = 0; i < spread; ++i)
             points.push_back(spread == 1 ? 1 : 1 + i * (count - 1) / (spread - 1));
         return points;
