@@ -40,10 +40,11 @@ else
     ctest --preset x64 || status=1
     tested=build/x64
 fi
-# What the stop-point sweep printed, one line for each plan, and how long the
-# window of a slowed update took at most to answer.
+# What the stop-point sweep printed, one line for each plan, how long the
+# window of a slowed update took at most to answer, and what the check of
+# every call against the five platforms found.
 # Wine's own messages can share a line with them.
-grep -aoh 'stop points:.*\|unfinished:.*\|longest unanswered:.*' "$tested/Testing/Temporary/LastTest.log" || true
+grep -aoh 'stop points:.*\|unfinished:.*\|longest unanswered:.*\|platform calls.*' "$tested/Testing/Temporary/LastTest.log" || true
 
 echo "== short fuzz run of the path, text and percentage helpers and the list reader"
 bash tools/fuzz.sh || status=1

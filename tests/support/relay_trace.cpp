@@ -1,5 +1,7 @@
 // ReadRelayTrace: the "Call" lines of Wine's relay trace, parsed.
 #include "support/relay_trace.h"
+#include <windows.h>
+#include <cstdlib>
 #include <sstream>
 #include "support/scratch_files.h"
 
@@ -57,7 +59,18 @@ std::vector<RelayCall> ReadRelayTrace(const std::string& path)
         if (call == std::string::npos || open == std::string::npos)
             continue;
         RelayCall parsed;
+        // "<process>:<thread>:Call" with +pid, "<thread>:Call" without.
+        size_t colon = line.find(':');
+        if (colon < call)
+            parsed.processId = std::strtoul(line.c_str(), nullptr, 16);
+        size_t returns = line.rfind(" ret=");
+        if (returns != std::string::npos && returns > open)
+            parsed.returnAddress = std::strtoull(line.c_str() + returns + 5, nullptr, 16);
         std::string name = line.substr(call + 6, open - call - 6);
+        // Wine also writes "Call window proc ..." and "Call PE DLL ..." on
+        // this channel: no call of a module's function.
+        if (name.find(' ') != std::string::npos || name.find('.') == std::string::npos)
+            continue;
         parsed.function = name.substr(name.find('.') + 1);
         size_t at = open + 1;
         RelayArgument argument;
@@ -82,4 +95,29 @@ std::vector<RelayCall> ReadRelayTrace(const std::string& path)
         calls.push_back(parsed);
     }
     return calls;
+}
+
+std::vector<RelayCall> CallsFromExecutable(const std::vector<RelayCall>& calls, unsigned long processId,
+                                           const std::string& exePath)
+{
+    std::vector<RelayCall> own;
+    std::string image = ReadFileBytes(exePath);
+    if (image.size() < sizeof(IMAGE_DOS_HEADER))
+        return own;
+    LONG headers = reinterpret_cast<const IMAGE_DOS_HEADER*>(image.data())->e_lfanew;
+    if (headers <= 0 || image.size() < static_cast<size_t>(headers) + sizeof(IMAGE_NT_HEADERS64))
+        return own;
+    const char* optional = image.data() + headers + 4 + sizeof(IMAGE_FILE_HEADER);
+    unsigned long long base = 0, size = 0;
+    if (*reinterpret_cast<const WORD*>(optional) == IMAGE_NT_OPTIONAL_HDR64_MAGIC) {
+        base = reinterpret_cast<const IMAGE_OPTIONAL_HEADER64*>(optional)->ImageBase;
+        size = reinterpret_cast<const IMAGE_OPTIONAL_HEADER64*>(optional)->SizeOfImage;
+    } else {
+        base = reinterpret_cast<const IMAGE_OPTIONAL_HEADER32*>(optional)->ImageBase;
+        size = reinterpret_cast<const IMAGE_OPTIONAL_HEADER32*>(optional)->SizeOfImage;
+    }
+    for (const RelayCall& call : calls)
+        if (call.processId == processId && call.returnAddress >= base && call.returnAddress < base + size)
+            own.push_back(call);
+    return own;
 }

@@ -45,26 +45,30 @@ bool UpdaterProcess::Start(const std::string& exePath, const std::string& curren
     return dialog != nullptr;
 }
 
-bool UpdaterProcess::StartTraced(const std::string& exePath, const std::string& functions,
-                                 const std::string& traceFile)
+static const char DEBUG_KEY[] = "Software\\Wine\\Debug";
+
+bool UpdaterProcess::StartTraced(const std::string& exePath, const std::string& traceFile,
+                                 const std::string& excluded)
 {
-    const char debugKey[] = "Software\\Wine\\Debug";
     const std::string caption = Sjis(u8"Tolvane アップデーター Ver 3.13");
+    // A function that no module has: a process that reads it traces nothing.
+    const char nothing[] = "none.none";
     Forget();
     HWND before = FindWindowA(nullptr, caption.c_str());
     HKEY key;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, debugKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, DEBUG_KEY, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
         ERROR_SUCCESS)
         return false;
-    RegSetValueExA(key, "RelayInclude", 0, REG_SZ, reinterpret_cast<const BYTE*>(functions.c_str()),
-                   static_cast<DWORD>(functions.size() + 1));
+    RegDeleteValueA(key, "RelayInclude");
+    RegSetValueExA(key, "RelayExclude", 0, REG_SZ, reinterpret_cast<const BYTE*>(excluded.c_str()),
+                   static_cast<DWORD>(excluded.size() + 1));
     // Wine's own loader, which it names to Windows programs only. In the
     // background: the shell ends at once, the program runs on.
     char loader[MAX_PATH] = "";
     DWORD length = GetEnvironmentVariableA("WINELOADER", loader, MAX_PATH);
     bool started = length != 0 && length < MAX_PATH &&
                    RunUnixShell("cd '" + UnixPathOf(exePath.substr(0, exePath.find_last_of('\\'))) +
-                                "' && WINEDEBUG=+relay '" + loader + "' '" + exePath + "' 2>'" +
+                                "' && WINEDEBUG=-all,+pid,+relay '" + loader + "' '" + exePath + "' 2>'" +
                                 UnixPathOf(traceFile) + "' >/dev/null </dev/null &");
     HWND found = nullptr;
     for (int waited = 0; started && found == nullptr && waited < 20000; waited += 50) {
@@ -73,8 +77,10 @@ bool UpdaterProcess::StartTraced(const std::string& exePath, const std::string& 
         if (window != nullptr && window != before)
             found = window;
     }
-    // Read at its start: no other program of the test is traced.
-    RegDeleteValueA(key, "RelayInclude");
+    // Each process reads these at its start. The processes that the traced
+    // one starts (a restart starts Wine's services again, which then live
+    // on) inherit its WINEDEBUG, and trace nothing.
+    RegSetValueExA(key, "RelayInclude", 0, REG_SZ, reinterpret_cast<const BYTE*>(nothing), sizeof nothing);
     RegCloseKey(key);
     if (found == nullptr)
         return false;
@@ -82,6 +88,16 @@ bool UpdaterProcess::StartTraced(const std::string& exePath, const std::string& 
     process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION | PROCESS_TERMINATE, FALSE, processId);
     dialog = WaitForThreadWindow(threadId, caption, 20000);
     return process != nullptr && dialog != nullptr;
+}
+
+void EndRelayTracing()
+{
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, DEBUG_KEY, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS)
+        return;
+    RegDeleteValueA(key, "RelayInclude");
+    RegDeleteValueA(key, "RelayExclude");
+    RegCloseKey(key);
 }
 
 DWORD UpdaterProcess::WaitForExit(DWORD timeoutMs)

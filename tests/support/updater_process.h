@@ -19,10 +19,11 @@ public:
     // and waits for its main dialog; false on timeout.
     bool Start(const std::string& exePath, const std::string& currentFolder = std::string());
     // Wine only: starts `exePath` from a Unix shell with Wine's relay trace
-    // of `functions` (";" between them), which Wine writes to the program's
-    // Unix standard error, into `traceFile`; then waits for its dialog and
-    // opens its process as Start does.
-    bool StartTraced(const std::string& exePath, const std::string& functions, const std::string& traceFile);
+    // (with process ids), which Wine writes to the program's Unix standard
+    // error, into `traceFile`; then waits for its dialog and opens its
+    // process as Start does. Every call of a function of a system module is
+    // traced, save those of `excluded` (";" between them).
+    bool StartTraced(const std::string& exePath, const std::string& traceFile, const std::string& excluded);
     // Exit code once the process ended within `timeoutMs`, or STILL_ACTIVE.
     DWORD WaitForExit(DWORD timeoutMs);
     bool Running();
@@ -34,6 +35,10 @@ public:
     DWORD processId = 0;
     DWORD threadId = 0;
 };
+
+// Removes what StartTraced left in Wine's debug settings, which keep the
+// processes that a traced one started from tracing.
+void EndRelayTracing();
 
 // Control of the dialog that has the keyboard focus (another thread's too).
 HWND FocusedControl(DWORD threadId);
