@@ -78,6 +78,11 @@ static DWORD WINAPI UpdateWorker(void* parameter)
     return 0;
 }
 
+// Every kind of message that Windows 95 and NT 4.0 know (QS_KEY to
+// QS_HOTKEY): their QS_ALLINPUT. Today's headers add QS_RAWINPUT (0x400),
+// which only XP knows; 2000 and NT 4.0 fail a wait that names it at once.
+static const DWORD WAKE_ON_ANY_MESSAGE = 0xFF;
+
 // Handles the thread's messages until `worker` has ended, and those that it
 // left (the last positions of the bar): painting, moves, the bar, the
 // system's probes and whatever is sent to the dialog. Keys reach no dialog
@@ -86,7 +91,7 @@ static DWORD WINAPI UpdateWorker(void* parameter)
 static void WaitForWorker(HANDLE worker)
 {
     for (;;) {
-        DWORD woke = MsgWaitForMultipleObjects(1, &worker, FALSE, INFINITE, QS_ALLINPUT);
+        DWORD woke = MsgWaitForMultipleObjects(1, &worker, FALSE, INFINITE, WAKE_ON_ANY_MESSAGE);
         MSG message;
         while (PeekMessageA(&message, 0, 0, 0, PM_REMOVE))
             if (message.message != WM_QUIT)
