@@ -1,7 +1,9 @@
 // Path, text, percentage and string-table helpers, run under code page 932.
 #include <windows.h>
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <cstring>
+#include <sstream>
 #include <string>
 #include "common/lead_bytes.h"
 #include "common/own_folder.h"
@@ -10,7 +12,10 @@
 #include "common/res_strings.h"
 #include "common/text.h"
 #include "res/resource.h"
+#include "support/platform_calls.h"
+#include "support/relay_trace.h"
 #include "support/scratch_files.h"
+#include "support/updater_process.h"
 #include "support/sjis.h"
 
 namespace {
@@ -298,6 +303,73 @@ TEST(CopyText, BoundsEveryWrite)
     EXPECT_FALSE(CopyText(out.data(), 4, "abcd"));
     EXPECT_STREQ("", out.data());
     EXPECT_TRUE(out.GuardsIntact());
+}
+
+// The check of traced calls against what each platform accepts, on a trace
+// written as Wine writes it (x86_64 form: whole registers, with garbage in
+// the upper halves of 32-bit values): only the updater's own calls count,
+// and each kind of refusal is found on the platforms that refuse it.
+TEST(PlatformCalls, TraceIsReadAndEachKindOfRefusalFound)
+{
+    const std::string exe = BuiltUpdaterPath();
+    unsigned long long base = 0, size = 0;
+    ASSERT_TRUE(ExecutableRange(exe, base, size));
+    std::ostringstream address;
+    address << std::hex << base + 0x1100;  // a return address in the updater's code
+    const std::string own = address.str();
+    std::string folder = MakeScratchFolder("platform-calls");
+    std::string longPath = "C:\\\\" + std::string(257, 'x');  // 260 bytes once read: one too many
+    std::string lines =
+        "0030:0034:Call KERNEL32.GetVersionExA(14000f020) ret=" + own + "\n"
+        "0030:0034:Call window proc 0x140003280 (hwnd=0x1004a,msg=WM_PAINT,wp=00000000,lp=00000000)\n"
+        "0030:0034:Call KERNEL32.CreateFileA(0021f000 \"C:\\\\a\",00010000,00000007,00000000,deadbeef00000003,"
+        "00000080,00000000) ret=" + own + "\n"
+        "0030:0034:Call KERNEL32.CreateFileA(0021f000 \"" + longPath + "\",80000000,00000001,00000000,00000003,"
+        "00000080,00000000) ret=" + own + "\n"
+        "0030:0034:Call KERNEL32.GetFileAttributesA(0021f000 \"C:\\\\" + std::string(300, 'y') + "\"...) ret=" + own + "\n"
+        "0030:0034:Call user32.MsgWaitForMultipleObjects(00000001,0021f000,00000000,ffffffff,000004ff) ret=" + own + "\n"
+        "0030:0034:Call KERNEL32.CreateThread(00000000,00000000,140002000,0021f000,00000000,00000000) ret=" + own + "\n"
+        "0030:0034:Call KERNEL32.GetProcAddress(7b000000,0021f000 \"GetLongPathNameA\") ret=" + own + "\n"
+        "0030:0034:Call KERNEL32.FindFirstFileA(0021f000 \"C:\\\\folder\\\\\",0021f100) ret=" + own + "\n"
+        "0030:0034:Call KERNEL32.ReplaceFileA(0021f000 \"C:\\\\a\") ret=" + own + "\n"
+        "0030:0034:Call ntdll.memmove(0021f000,0021f100,00000010) ret=7b001234\n"
+        "0040:0044:Call KERNEL32.ReplaceFileA(0021f000 \"C:\\\\a\") ret=" + own + "\n";
+    const std::string trace = folder + "\\trace.txt";
+    ASSERT_TRUE(WriteFileBytes(trace, lines));
+    std::vector<RelayCall> calls = CallsFromExecutable(ReadRelayTrace(trace), 0x30, exe);
+    ASSERT_EQ(9u, calls.size()) << "another process's calls, or calls from Wine's modules, were counted";
+    EXPECT_EQ("CreateFileA", calls[1].function);
+    EXPECT_EQ("C:\\a", calls[1].arguments[0].text);
+    EXPECT_TRUE(calls[3].arguments[0].cut);
+
+    auto refusals = [&calls](Platform platform) {
+        PlatformCallCheck check;
+        CheckPlatformCalls(calls, platform, check);
+        std::string all;
+        for (const std::string& why : check.refused)
+            all += why + "\n";
+        return all;
+    };
+    const std::string win95 = refusals(PLATFORM_WIN95), nt40 = refusals(PLATFORM_NT40), xp = refusals(PLATFORM_WINXP);
+    // Refused everywhere: a path of 260 bytes, a path that the trace cut, a
+    // trailing separator for FindFirstFileA, a function without a row, a
+    // function looked up without a row.
+    for (const std::string* refused : { &win95, &nt40, &xp })
+        for (const char* part : { "path of 260 bytes", "cut short", "ends in a separator", "ReplaceFileA: no row",
+                                  "looks up GetLongPathNameA" })
+            EXPECT_NE(std::string::npos, refused->find(part)) << part << " in:\n" << *refused;
+    // Only the 95 family: DELETE access and FILE_SHARE_DELETE, no thread id.
+    EXPECT_NE(std::string::npos, win95.find("desired access 0x10000"));
+    EXPECT_NE(std::string::npos, win95.find("thread id is NULL"));
+    EXPECT_EQ(std::string::npos, nt40.find("desired access"));
+    EXPECT_EQ(std::string::npos, nt40.find("thread id"));
+    // The wake mask of XP, which 95 and NT 4.0 refuse.
+    EXPECT_NE(std::string::npos, nt40.find("wake mask 0x4ff"));
+    EXPECT_EQ(std::string::npos, xp.find("wake mask"));
+    // The creation disposition's upper half is the register's, not the call's.
+    EXPECT_EQ(std::string::npos, xp.find("disposition"));
+    EXPECT_EQ(5u, static_cast<size_t>(std::count(xp.begin(), xp.end(), '\n'))) << xp;
+    RemoveTree(folder);
 }
 
 }  // namespace

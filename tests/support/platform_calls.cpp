@@ -31,8 +31,8 @@ enum RuleKind {
     MAX_VALUE,    // a number at most `limit[platform]`
     PATH,         // a path: shown whole, at most `limit[platform]` bytes with its zero
     FOLDER_FILE,  // a folder (`argument`) and a file name in it (`second`),
-                  // joined with "\": at most `limit[platform]` bytes with the zero;
-                  // the name counts at least `minimum` bytes (a name of the callee's)
+                  // joined: at most `limit[platform]` bytes with the zero; so
+                  // too a name of `minimum` bytes that the callee makes there
     NOT_NULL,     // a pointer that must not be 0 on `platforms`
 };
 
@@ -489,7 +489,13 @@ std::string Refusal(const Row& row, const Rule& rule, const std::vector<RelayArg
             return std::string(rule.what) + " is not shown as strings";
         if (argument.cut || name.cut)
             return std::string(rule.what) + " was cut short in the trace: \"" + argument.text + "\"";
-        size_t bytes = argument.text.size() + 1 + std::max<size_t>(name.text.size(), rule.minimum) + 1;
+        // The named file is opened as "<folder>\\<name>", a separator added
+        // even after one that ends the folder; the temporary file gets its
+        // name from GetTempFileNameA, which adds none there.
+        const std::string& folder = argument.text;
+        bool separated = !folder.empty() && folder.back() == '\\';
+        size_t bytes = std::max(folder.size() + 1 + name.text.size() + 1,
+                                folder.size() + (separated ? 0 : 1) + rule.minimum + 1);
         if (bytes > limit)
             return std::string(rule.what) + " of " + std::to_string(bytes - 1) + " bytes (" +
                    std::to_string(limit - 1) + " at most): " + argument.text + "\\" + name.text;

@@ -97,18 +97,15 @@ std::vector<RelayCall> ReadRelayTrace(const std::string& path)
     return calls;
 }
 
-std::vector<RelayCall> CallsFromExecutable(const std::vector<RelayCall>& calls, unsigned long processId,
-                                           const std::string& exePath)
+bool ExecutableRange(const std::string& exePath, unsigned long long& base, unsigned long long& size)
 {
-    std::vector<RelayCall> own;
     std::string image = ReadFileBytes(exePath);
     if (image.size() < sizeof(IMAGE_DOS_HEADER))
-        return own;
+        return false;
     LONG headers = reinterpret_cast<const IMAGE_DOS_HEADER*>(image.data())->e_lfanew;
     if (headers <= 0 || image.size() < static_cast<size_t>(headers) + sizeof(IMAGE_NT_HEADERS64))
-        return own;
+        return false;
     const char* optional = image.data() + headers + 4 + sizeof(IMAGE_FILE_HEADER);
-    unsigned long long base = 0, size = 0;
     if (*reinterpret_cast<const WORD*>(optional) == IMAGE_NT_OPTIONAL_HDR64_MAGIC) {
         base = reinterpret_cast<const IMAGE_OPTIONAL_HEADER64*>(optional)->ImageBase;
         size = reinterpret_cast<const IMAGE_OPTIONAL_HEADER64*>(optional)->SizeOfImage;
@@ -116,6 +113,16 @@ std::vector<RelayCall> CallsFromExecutable(const std::vector<RelayCall>& calls, 
         base = reinterpret_cast<const IMAGE_OPTIONAL_HEADER32*>(optional)->ImageBase;
         size = reinterpret_cast<const IMAGE_OPTIONAL_HEADER32*>(optional)->SizeOfImage;
     }
+    return true;
+}
+
+std::vector<RelayCall> CallsFromExecutable(const std::vector<RelayCall>& calls, unsigned long processId,
+                                           const std::string& exePath)
+{
+    std::vector<RelayCall> own;
+    unsigned long long base = 0, size = 0;
+    if (!ExecutableRange(exePath, base, size))
+        return own;
     for (const RelayCall& call : calls)
         if (call.processId == processId && call.returnAddress >= base && call.returnAddress < base + size)
             own.push_back(call);

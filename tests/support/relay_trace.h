@@ -24,6 +24,10 @@ struct RelayCall {
 // The calls in the trace file `path`, in order.
 std::vector<RelayCall> ReadRelayTrace(const std::string& path);
 
+// Where the executable `exePath` asks to be loaded, from its header; false
+// when the header cannot be read.
+bool ExecutableRange(const std::string& exePath, unsigned long long& base, unsigned long long& size);
+
 // The calls of `calls` that the process `processId` made from the code of
 // the executable `exePath` (loaded where its header asks, as the updater's
 // executable, which has no relocations, always is). Empty when the header
