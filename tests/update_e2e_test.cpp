@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <functional>
 #include <map>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -1023,9 +1024,9 @@ TEST_F(Update, LongFoldersAreUpdatedAndTooLongOnesRefusedFirst)
 // relay trace of the calls made from the updater's own module, as each
 // family, through a complete update from a 240-byte installation folder of
 // plain names (the trace shows such paths whole; Wine would take longer
-// ones than Windows does) ended with a restart, a refusal, a failure part-way
-// through the copies, and the warning that data stayed, answered with no
-// restart. The lookup opens the App Paths key only to read it, so that a
+// ones than Windows does) and a read-only program file, ended with a
+// restart; a refusal; a failure part-way through the copies; and the warning
+// that data stayed, answered with no restart. The lookup opens the App Paths key only to read it, so that a
 // limited user gets as far as the message about rights.
 TEST_F(Update, EveryCallIsOneThatEachPlatformAccepts)
 {
@@ -1044,11 +1045,9 @@ TEST_F(Update, EveryCallIsOneThatEachPlatformAccepts)
     }
     install += "\\" + std::string(240 - install.size() - 1, 'T');
     ASSERT_EQ(240u, install.size());
-    const std::string damaged = release + "\\tl030.tmp", whole = ReadFileBytes(damaged);
-    std::string changed = whole;
-    changed[changed.size() / 2] ^= 0x5A;
 
     size_t calls = 0, refusedCalls = 0;
+    std::set<std::string> reached;
     std::map<std::string, size_t> refused;  // what was refused, on which family: how often
     std::string perFamily;
     for (int p = 0; p < PLATFORM_COUNT; ++p) {
@@ -1069,12 +1068,15 @@ TEST_F(Update, EveryCallIsOneThatEachPlatformAccepts)
                 if (call.function == "RegOpenKeyExA" && call.arguments.size() == 5 &&
                     call.arguments[1].text.find("App Paths") != std::string::npos) {
                     ++keys;
-                    DWORD access = std::stoul(call.arguments[3].text, nullptr, 16);
+                    DWORD access = static_cast<DWORD>(std::strtoull(call.arguments[3].text.c_str(), nullptr, 16));
                     EXPECT_EQ(0u, access & ~static_cast<DWORD>(KEY_READ)) << "App Paths opened with " << std::hex << access;
                 }
         };
 
+        // A program file read-only, as it came off a CD.
         FreshMachine(family);
+        const std::string readOnly = install + "\\TVDEVICE.INI";
+        ASSERT_TRUE(SetFileAttributesA(readOnly.c_str(), FILE_ATTRIBUTE_READONLY));
         traceRun();
         Launch();
         StartExpecting(DONE, BoxIcon::Information);
@@ -1083,21 +1085,28 @@ TEST_F(Update, EveryCallIsOneThatEachPlatformAccepts)
         EXPECT_TRUE(WaitFor([this] { return !updater.Running(); }, 30000)) << "the restart ends the updater";
         checkRun("complete update");
 
+        // Registered as an expandable string, as some installers write it.
         FreshMachine(family, "1, 8, 1, 0", 0);
+        std::string expandable = "%SystemDrive%" + install.substr(2);
+        WriteRawValue(HKEY_LOCAL_MACHINE, APP_PATHS_KEY, "Path", REG_EXPAND_SZ, expandable.c_str(),
+                      static_cast<DWORD>(expandable.size() + 1));
         traceRun();
         Launch();
         StartExpecting(NOT_INSTALLED, BoxIcon::Information);
         EXPECT_TRUE(Exit(IDNO).empty());
         checkRun("refusal");
 
-        ASSERT_TRUE(WriteFileBytes(damaged, changed));
+        // A folder where the 30th copy is to go: the copy step fails once
+        // 29 copies are made, and they go again.
         FreshMachine(family);
+        const std::string inTheWay = install + "\\tl030.tmp";
+        ASSERT_TRUE(MakeFolder(inTheWay));
         traceRun();
         Launch();
-        StartExpecting(DAMAGED, BoxIcon::Error);
+        StartExpecting(IO_ERROR, BoxIcon::Error);
         ExpectNothingWritten();
         EXPECT_TRUE(Exit(IDNO).empty());
-        ASSERT_TRUE(WriteFileBytes(damaged, whole));
+        RemoveDirectoryA(inTheWay.c_str());
         checkRun("failure part-way");
 
         FreshMachine(family);
@@ -1119,6 +1128,7 @@ TEST_F(Update, EveryCallIsOneThatEachPlatformAccepts)
                                       "MessageBoxA", "RegOpenKeyExA", "GetFileVersionInfoA" })
             EXPECT_EQ(1u, check.functions.count(function)) << function << " is not in the trace";
         calls += check.calls;
+        reached.insert(check.functions.begin(), check.functions.end());
         refusedCalls += check.refused.size();
         for (const std::string& why : check.refused)
             ++refused[why + " (" + family.wineVersion + ")"];
@@ -1126,11 +1136,17 @@ TEST_F(Update, EveryCallIsOneThatEachPlatformAccepts)
                      " calls of " + std::to_string(check.functions.size()) + " functions in " +
                      std::to_string(runs) + " runs\n";
     }
+    std::string unreached;
+    for (const std::string& function : PlatformTableFunctions())
+        if (!reached.count(function))
+            unreached += " " + function;
     std::string names;
     for (const auto& what : refused)
         names += (names.empty() ? ": " : "; ") + what.first + " x" + std::to_string(what.second);
-    printf("platform calls: %zu checked on win95, win98, nt40, win2k, winxp; %zu refused%s\n%s", calls,
-           refusedCalls, names.c_str(), perFamily.c_str());
+    printf("platform calls: %zu checked on win95, win98, nt40, win2k, winxp; %zu refused%s\n%s"
+           "platform calls traced from the %s build; rows that no run reached:%s\n",
+           calls, refusedCalls, names.c_str(), perFamily.c_str(), sizeof(void*) == 8 ? "x86_64" : "i686",
+           unreached.c_str());
     EXPECT_EQ(0u, refusedCalls);
 }
 

@@ -147,15 +147,14 @@ const char PROGRESS_470[] = "406-408";     // PBM_SETRANGE32, PBM_GETRANGE, PBM_
 
 const Row TABLE[] = {
     // ADVAPI32
-    { "AdjustTokenPrivileges", ON_NT_FAMILY,
-      { MaxValue(3, Everywhere(0xFFFFFFFF), "buffer length") },
-      "the 95 family's ADVAPI32 exports it as a stub that fails (no tokens)",
+    { "AdjustTokenPrivileges", ON_NT_FAMILY, {},
+      "the 95 family has no tokens; the updater calls it on NT only (how 95 answers: unsourced)",
       "Platform SDK: AdjustTokenPrivileges, Requirements (Windows NT 3.1 and later); Wine advapi32/tests/security.c" },
     { "LookupPrivilegeValueA", ON_NT_FAMILY, { Path(1, Everywhere(MAX_PATH), ANY_FORM, "privilege name") },
-      "a stub that fails on the 95 family",
+      "called on NT only (how 95 answers: unsourced)",
       "Platform SDK: LookupPrivilegeValue, Requirements (Windows NT 3.1 and later)" },
     { "OpenProcessToken", ON_NT_FAMILY, { Bits(1, Everywhere(TOKEN_ALL_ACCESS | MAXIMUM_ALLOWED), "desired access") },
-      "a stub that fails with ERROR_CALL_NOT_IMPLEMENTED on the 95 family",
+      "the 95 family has no tokens; called on NT only (how 95 answers: unsourced)",
       "Platform SDK: OpenProcessToken, Requirements; Wine advapi32/tests/security.c (win_skip where tokens are missing)" },
     { "RegCloseKey", ON_ALL, {}, nullptr, "Platform SDK: RegCloseKey" },
     { "RegCreateKeyExA", ON_ALL,
@@ -181,18 +180,18 @@ const Row TABLE[] = {
     // COMCTL32: 4.00 came with Windows 95 and NT 4.0
     { "ImageList_AddMasked", ON_ALL, {}, nullptr, "Platform SDK: ImageList_AddMasked (comctl32 4.00)" },
     { "ImageList_Create", ON_ALL,
-      { Bits(2, Each(0x8FF, 0x8FF, 0x8FF, 0x8FF, 0xA8FF), "flags (ILC_*)") },
-      "ILC_MIRROR and ILC_PERITEMMIRROR: comctl32 6.0 (XP) only",
+      { Bits(2, Everywhere(0x8FF), "flags (ILC_*)") },
+      "ILC_MIRROR and ILC_PERITEMMIRROR: comctl32 6.0, which XP gives only a program with a manifest (the updater has none)",
       "Platform SDK: ImageList_Create (ILC_MIRROR, ILC_PERITEMMIRROR: version 6.00)" },
     { "ImageList_Destroy", ON_ALL, {}, nullptr, "Platform SDK: ImageList_Destroy (comctl32 4.00)" },
     { "ImageList_Draw", ON_ALL,
-      { Bits(5, Each(0xF37, 0xF77, 0xF37, 0xF77, 0x1F77), "style (ILD_*)") },
-      "ILD_ROP: comctl32 4.70; ILD_PRESERVEALPHA: 6.0",
+      { Bits(5, Each(0xF37, 0xF77, 0xF37, 0xF77, 0xF77), "style (ILD_*)") },
+      "ILD_ROP: comctl32 4.70; ILD_PRESERVEALPHA: 6.0, which the updater (without a manifest) never gets",
       "Platform SDK: ImageList_Draw, ImageList_DrawEx's fStyle (version notes)" },
     { "InitCommonControls", ON_ALL, {}, nullptr, "Platform SDK: InitCommonControls (comctl32 4.00)" },
     // GDI32
     { "DeleteObject", ON_ALL, {}, nullptr, "Platform SDK: DeleteObject" },
-    { "GetStockObject", ON_ALL, { OneOf(0, ON_ALL, "0-8 a-11", "object"), OneOf(0, ON_WIN98 | ON_WIN2K | ON_WINXP, "12-13", "object") },
+    { "GetStockObject", ON_ALL, { OneOf(0, ON_ALL, "0-8 a-11", "object"), OneOf(0, ON_WIN2K | ON_WINXP, "12-13", "object") },
       "DC_BRUSH and DC_PEN: Windows 2000 and later",
       "Platform SDK: GetStockObject (DEFAULT_GUI_FONT: Windows 95 and NT 4.0; DC_BRUSH, DC_PEN: Windows 2000)" },
     { "SetBkColor", ON_ALL, {}, nullptr, "Platform SDK: SetBkColor" },
@@ -222,7 +221,7 @@ const Row TABLE[] = {
       "CreateThread(..., NULL) \"else { /* 9x */ ok(GLE==ERROR_INVALID_PARAMETER\"" },
     { "DeleteFileA", ON_ALL, { Path(0) }, nullptr, "Platform SDK: DeleteFile" },
     { "ExitProcess", ON_ALL, {}, nullptr, "Platform SDK: ExitProcess" },
-    { "ExpandEnvironmentStringsA", ON_ALL, {}, "the 95 family counts the size it returns differently",
+    { "ExpandEnvironmentStringsA", ON_ALL, {}, nullptr,
       "Platform SDK: ExpandEnvironmentStrings" },
     { "FindClose", ON_ALL, {}, nullptr, "Platform SDK: FindClose" },
     { "FindFirstFileA", ON_ALL, { Path(0, Everywhere(MAX_PATH), NO_TRAILING_SEPARATOR) }, nullptr,
@@ -248,7 +247,7 @@ const Row TABLE[] = {
     { "GetFileSize", ON_ALL, {}, nullptr, "Platform SDK: GetFileSize" },
     { "GetFullPathNameA", ON_ALL, { Path(0) }, nullptr, "Platform SDK: GetFullPathName" },
     { "GetLastError", ON_ALL, {}, nullptr, "Platform SDK: GetLastError" },
-    { "GetModuleFileNameA", ON_ALL, {}, "the 95 family does not say when the buffer cut the name",
+    { "GetModuleFileNameA", ON_ALL, {}, nullptr,
       "Platform SDK: GetModuleFileName" },
     { "GetModuleHandleA", ON_ALL, { Path(0) }, nullptr, "Platform SDK: GetModuleHandle" },
     { "GetProcAddress", ON_ALL, {}, nullptr, "Platform SDK: GetProcAddress" },
@@ -294,7 +293,8 @@ const Row TABLE[] = {
     { "EnableWindow", ON_ALL, {}, nullptr, "Platform SDK: EnableWindow" },
     { "EndDialog", ON_ALL, {}, nullptr, "Platform SDK: EndDialog" },
     { "EndPaint", ON_ALL, {}, nullptr, "Platform SDK: EndPaint" },
-    { "ExitWindowsEx", ON_ALL, { Bits(0, Each(0xF, 0xF, 0xF, 0x1F, 0x1F), "flags") },
+    { "ExitWindowsEx", ON_ALL, { Bits(0, Each(0xF, 0xF, 0xF, 0x1F, 0x1F), "flags"),
+                                 MaxValue(1, Each(0, 0, 0, 0, 0xFFFFFFFF), "reason (reserved before XP)") },
       "EWX_FORCEIFHUNG: Windows 2000 and later; the reason is reserved before XP",
       "Platform SDK: ExitWindowsEx (EWX_FORCEIFHUNG: \"Windows NT 4.0 and Windows Me/98/95: This value is not supported\")" },
     { "GetDlgItem", ON_ALL, {}, nullptr, "Platform SDK: GetDlgItem" },
@@ -303,12 +303,13 @@ const Row TABLE[] = {
       nullptr, "Platform SDK: GetWindowLong (GWL_*, DWL_*)" },
     { "GetWindowRect", ON_ALL, {}, nullptr, "Platform SDK: GetWindowRect" },
     { "LoadBitmapA", ON_ALL, {}, nullptr, "Platform SDK: LoadBitmap" },
-    { "LoadCursorA", ON_ALL, { OneOf(1, ON_ALL, "7f00-7f06 7f7f-7f8b", "cursor"), OneOf(1, ON_WIN98 | ON_WIN2K | ON_WINXP, "7f89", "cursor") },
+    { "LoadCursorA", ON_ALL, { OneOf(1, ON_ALL, "7f00-7f04 7f80-7f88 7f8a-7f8b", "cursor"), OneOf(1, ON_WIN98 | ON_WIN2K | ON_WINXP, "7f89", "cursor") },
       "IDC_HAND: Windows 98 and 2000 and later",
       "Platform SDK: LoadCursor (IDC_HAND: Windows 2000, 98)" },
     { "LoadStringA", ON_ALL, {}, nullptr, "Platform SDK: LoadString" },
     { "MessageBoxA", ON_ALL, { Bits(3, Everywhere(MESSAGE_BOX_BITS), "type") },
-      "MB_SERVICE_NOTIFICATION is 0x40000 on NT 4.0 and 0x200000 from 2000",
+      "MB_SERVICE_NOTIFICATION is 0x40000 on NT 4.0 and 0x200000 from 2000; MB_CANCELTRYCONTINUE (6) is 2000's "
+      "and passes the mask unchecked",
       "Platform SDK: MessageBox (MB_SERVICE_NOTIFICATION_NT3X; MB_CANCELTRYCONTINUE: Windows 2000)" },
     { "MsgWaitForMultipleObjects", ON_ALL,
       { MaxValue(0, Everywhere(MAXIMUM_WAIT_OBJECTS - 1), "count"),
@@ -316,8 +317,9 @@ const Row TABLE[] = {
       "a wake mask with a bit the system does not know fails at once (ERROR_INVALID_FLAGS)",
       "Platform SDK (April 2000): MsgWaitForMultipleObjectsEx, \"QS_INPUT ... a combination of QS_MOUSE and QS_KEY\"; "
       "later: QS_RAWINPUT 0x0400 (Windows XP), QS_ALLINPUT 0x04FF; "
-      "Wine user32/tests/msg.c: GetQueueStatus(QS_ALLINPUT) fails with ERROR_INVALID_FLAGS "
-      "(\"QS_RAWINPUT not supported on this platform\")" },
+      "Wine user32/tests/msg.c: GetQueueStatus(QS_ALLINPUT), which takes the same bits, fails with "
+      "ERROR_INVALID_FLAGS (\"QS_RAWINPUT not supported on this platform\"); whether 98 and 2000 know "
+      "QS_ALLPOSTMESSAGE, and whether the 95 family refuses or ignores an unknown bit: unsourced" },
     { "PeekMessageA", ON_ALL,
       { Bits(4, Each(0x3, 0x3 | (QUEUE_BITS_98 << 16), 0x3, 0x3 | (QUEUE_BITS_98 << 16), 0x3 | (QUEUE_BITS_XP << 16)),
              "remove flags") },
@@ -363,7 +365,6 @@ struct Alias {
 
 const Alias ALIASES[] = {
     { "RtlAllocateHeap", "HeapAlloc" },
-    { "RtlFreeHeap", "HeapFree" },
     { "RtlGetLastWin32Error", "GetLastError" },
     // The x86_64 build's names for what the i686 build calls.
     { "SetWindowLongPtrA", "SetWindowLongA" },
