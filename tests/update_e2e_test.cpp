@@ -291,6 +291,15 @@ protected:
         Machine(family, version, size);
     }
 
+    // Registers the installation folder as an expandable string, as some
+    // installers write it ("%SystemDrive%\\...").
+    void RegisterExpandable()
+    {
+        std::string value = "%SystemDrive%" + install.substr(2);
+        WriteRawValue(HKEY_LOCAL_MACHINE, APP_PATHS_KEY, "Path", REG_EXPAND_SZ, value.c_str(),
+                      static_cast<DWORD>(value.size() + 1));
+    }
+
     // The updater's folder, staged by the release tool from a 3.13 product
     // tree whose main executable is a real 3.13 build.
     // A product file of the tree can be made `bigger` (target name and
@@ -1087,9 +1096,7 @@ TEST_F(Update, EveryCallIsOneThatEachPlatformAccepts)
 
         // Registered as an expandable string, as some installers write it.
         FreshMachine(family, "1, 8, 1, 0", 0);
-        std::string expandable = "%SystemDrive%" + install.substr(2);
-        WriteRawValue(HKEY_LOCAL_MACHINE, APP_PATHS_KEY, "Path", REG_EXPAND_SZ, expandable.c_str(),
-                      static_cast<DWORD>(expandable.size() + 1));
+        RegisterExpandable();
         traceRun();
         Launch();
         StartExpecting(NOT_INSTALLED, BoxIcon::Information);
@@ -1209,9 +1216,7 @@ class ExpandablePath : public Update, public ::testing::WithParamInterface<Famil
 TEST_P(ExpandablePath, RegisteredFolderIsFound)
 {
     Machine(GetParam(), "3, 1, 2, 0", 4345856, false);
-    std::string value = "%SystemDrive%" + install.substr(2);
-    WriteRawValue(HKEY_LOCAL_MACHINE, APP_PATHS_KEY, "Path", REG_EXPAND_SZ, value.c_str(),
-                  static_cast<DWORD>(value.size() + 1));
+    RegisterExpandable();
     Release();
     Launch();
     StartExpecting(DONE, BoxIcon::Information);

@@ -285,7 +285,7 @@ const Row TABLE[] = {
         OneOf(3, ON_ALL, "0-1", "flags") },
       "SHFOLDER.DLL, installed with Internet Explorer 5 on 95, 98 and NT 4.0: looked up at run time",
       "Platform SDK: SHGetFolderPath (hToken: \"Windows 2000 and earlier: Always set this parameter to NULL\"); "
-      "Knowledge Base 241733 (SHFOLDER.DLL on Windows 95 and 98); Designed for Windows XP Application Specification" },
+      "Knowledge Base 241733 (SHFOLDER.DLL on Windows 95 and 98)" },
     // USER32
     { "BeginPaint", ON_ALL, {}, nullptr, "Platform SDK: BeginPaint" },
     { "DialogBoxParamA", ON_ALL, {}, nullptr, "Platform SDK: DialogBoxParam" },
