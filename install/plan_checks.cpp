@@ -121,8 +121,10 @@ static bool OnOneVolume(const char* a, const char* b)
 
 // The cluster size and free clusters of the volume of `folder`, asked of
 // its drive's root, as the older platforms require. A folder on a network
-// share is not asked about.
-static void ReadVolume(const char* folder, Volume* volume)
+// share is not asked about, nor any volume unless the room is to be
+// `count`ed: a volume without a cluster size counts no copy, and so costs
+// no search for an old one.
+static void ReadVolume(const char* folder, bool count, Volume* volume)
 {
     char root[] = "?:\\";
     DWORD sectors = 0, bytes = 0, total = 0;
@@ -130,7 +132,7 @@ static void ReadVolume(const char* folder, Volume* volume)
     volume->cluster = 0;
     volume->need = 0;
     volume->peak = 0;
-    if (folder[1] == ':' && GetDiskFreeSpaceA(root, &sectors, &bytes, &volume->freeClusters, &total))
+    if (count && folder[1] == ':' && GetDiskFreeSpaceA(root, &sectors, &bytes, &volume->freeClusters, &total))
         volume->cluster = sectors * bytes;
 }
 
@@ -197,7 +199,9 @@ bool PlanCanRun(const InstallPlan& plan, const RunFolders& run, bool beforeWriti
     const char* shown[2] = { run.installShown, run.systemShown };
     unsigned int systemVolume = OnOneVolume(run.installShown, run.systemShown) ? 0 : 1;
     for (unsigned int v = 0; v < 2; ++v) {
-        ReadVolume(roots[v], &volumes[v]);
+        // The room is counted before writing; once the copies are made it
+        // has been taken.
+        ReadVolume(roots[v], beforeWriting, &volumes[v]);
         if (beforeWriting && !CanWriteIn(roots[v], shown[v], failure))
             return false;
     }
