@@ -35,10 +35,10 @@ const AcceptedVersion AcceptedVersions[ACCEPTED_VERSION_COUNT] = {
     { "TOLVANE.EXE", "3, 1, 0, 0", 4041216 },
     { "TOLVANE.EXE", "3, 1, 1, 0", 4344832 },
     { "TOLVANE.EXE", "3, 1, 2, 0", 4345856 },
-    // This release's own main executable. An update that stopped part way
-    // (a file held by another program, a driver folder that needs an
-    // administrator) has already replaced TOLVANE.EXE; accepting 3.13 lets
-    // the next run install every file again and finish the job, and lets a
-    // run over a complete 3.13 repair it.
+    // This release's own main executable. An update that stopped while it
+    // replaced the targets (a kill, a power cut, a program that took hold
+    // of a file meanwhile) has already replaced TOLVANE.EXE; accepting 3.13
+    // lets the next run install every file again and finish the job, and
+    // lets a run over a complete 3.13 repair it.
     { "TOLVANE.EXE", "3, 1, 3, 0", 0 },
 };
