@@ -2,7 +2,8 @@
 """Draws the updater's own pictures: the banner (144x216, 256 colours), the
 logo (110x28, 256 colours on white, which is painted transparent) and the
 program icon (32x32 and 16x16, 16 colours). Both bitmaps are run-length
-encoded (BI_RLE8), which keeps the updater small. Run it to regenerate
+encoded (BI_RLE8), which keeps the updater small; the logo, an 8-bit bitmap
+of three colours, lists only those three in its colour table. Run it to regenerate
 res/*.bmp and res/app.ico; the results are checked in."""
 import os
 import struct
@@ -24,9 +25,10 @@ def rle8_rows(rows):
     out[-2:] = b"\0\1"
     return bytes(out)
 
-def bmp8(width, height, palette, pixel, rle=False):
+def bmp8(width, height, palette, pixel, rle=False, listed=256):
     """An 8-bit bottom-up BMP, plain or run-length encoded; pixel(x, y)
-    returns a palette index."""
+    returns a palette index. The colour table holds `listed` entries (its
+    biClrUsed), the palette padded with black."""
     stride = (width + 3) & ~3
     rows = [bytes(pixel(x, y) for x in range(width)) for y in range(height - 1, -1, -1)]
     if rle:
@@ -34,8 +36,8 @@ def bmp8(width, height, palette, pixel, rle=False):
     else:
         bits = b"".join(row + b"\0" * (stride - width) for row in rows)
     pal = b"".join(struct.pack("<BBBB", b, g, r, 0) for (r, g, b) in palette)
-    pal += b"\0\0\0\0" * (256 - len(palette))
-    info = struct.pack("<IiiHHIIiiII", 40, width, height, 1, 8, 1 if rle else 0, len(bits), 2835, 2835, 256, 0)
+    pal += b"\0\0\0\0" * (listed - len(palette))
+    info = struct.pack("<IiiHHIIiiII", 40, width, height, 1, 8, 1 if rle else 0, len(bits), 2835, 2835, listed, 0)
     offset = 14 + len(info) + len(pal)
     head = struct.pack("<2sIHHI", b"BM", offset + len(bits), 0, 0, offset)
     return head + info + pal + bits
@@ -115,7 +117,7 @@ def logo():
         if 6 ** 2 <= d2 < 11 ** 2:
             return 2
         return 0
-    return bmp8(w, h, palette, pixel, rle=True)
+    return bmp8(w, h, palette, pixel, rle=True, listed=len(palette))
 
 VGA16 = [(0, 0, 0), (128, 0, 0), (0, 128, 0), (128, 128, 0), (0, 0, 128), (128, 0, 128),
          (0, 128, 128), (192, 192, 192), (128, 128, 128), (255, 0, 0), (0, 255, 0),
