@@ -1,8 +1,11 @@
-// QueryPath: GetFileAttributesA, with its failures told apart; FindFileSize:
+// QueryPath: GetFileAttributesA, with its failures told apart; IsFolder, its
+// question of a folder; FindFileSize:
 // FindFirstFileA, which every platform has (GetFileAttributesExA is missing
 // from the first Windows 95).
 #include <windows.h>
+#include "common/path_helpers.h"
 #include "common/path_kind.h"
+#include "common/text.h"
 
 PathKind QueryPath(const char* path, DWORD* attributes)
 {
@@ -15,6 +18,19 @@ PathKind QueryPath(const char* path, DWORD* attributes)
                                                                                 : PathUnknown;
     }
     return (found & FILE_ATTRIBUTE_DIRECTORY) != 0 ? PathFolder : PathFile;
+}
+
+bool IsFolder(const char* folder)
+{
+    char bare[PATH_BUFFER_SIZE];
+    if (!CopyText(bare, sizeof bare, folder))
+        return false;
+    // A separator is one byte, the last character judged as a character.
+    unsigned int length = TextLength(bare);
+    if (length > 3 && EndsWithSeparator(bare))
+        bare[length - 1] = 0;
+    DWORD found = GetFileAttributesA(bare);
+    return found != INVALID_FILE_ATTRIBUTES && (found & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
 bool FindFileSize(const char* path, DWORD* low, DWORD* high)

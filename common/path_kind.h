@@ -13,6 +13,11 @@ enum PathKind { PathMissing, PathFile, PathFolder, PathUnknown };
 // meaningful for PathFile and PathFolder).
 PathKind QueryPath(const char* path, DWORD* attributes = 0);
 
+// Whether `folder` names a folder. It is asked without a separator at its
+// end (but for a drive's root): the Windows 95 family's path parsing comes
+// from MS-DOS, and is not known to take a folder's name with one.
+bool IsFolder(const char* folder);
+
 // The size of the file at `path`, read from its directory entry (the two
 // 32-bit halves). False when there is none.
 bool FindFileSize(const char* path, DWORD* low, DWORD* high);

@@ -38,7 +38,7 @@ static bool ReplaceRow(const StagedFile& row, const GroupFolders& folders, Insta
 {
     RowPaths paths;
     if (!MakeRowPaths(row, folders, &paths))
-        return FailNaming(failure, IDS_PATH_TOO_LONG, folders.shown, row.targetName);
+        return Fail(failure, IDS_FOLDER_TOO_LONG, folders.shown);
     bool setAside = false;
     switch (QueryPath(paths.target)) {
     case PathMissing:

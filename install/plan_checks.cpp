@@ -87,12 +87,12 @@ static bool AskTarget(const StagedFile& row, const RowPaths& paths, const GroupF
 static bool CanWriteIn(const char* folder, const char* shown, InstallFailure* failure)
 {
     char probe[PATH_BUFFER_SIZE];
-    if (QueryPath(folder) != PathFolder)
+    if (!IsFolder(folder))
         return Fail(failure, IDS_IO_ERROR, shown);
     if (IsWindows95Family())
         return true;
     if (!MakePath(probe, sizeof probe, 0, folder, PROBE_NAME, 0) || !FitsFileCall(probe))
-        return Fail(failure, IDS_PATH_TOO_LONG, shown);
+        return Fail(failure, IDS_FOLDER_TOO_LONG, shown);
     if (QueryPath(probe) != PathMissing && !RemoveFile(probe))
         return Fail(failure, IDS_IO_ERROR, shown);
     HANDLE file = CreateFileA(probe, GENERIC_WRITE, 0, 0, CREATE_ALWAYS,
@@ -214,12 +214,12 @@ bool PlanCanRun(const InstallPlan& plan, const RunFolders& run, bool beforeWriti
         // practice); the roots were asked above.
         char asked[PATH_BUFFER_SIZE];
         if (!MakePath(asked, sizeof asked, 0, folders.destination, 0, 0))
-            return Fail(failure, IDS_PATH_TOO_LONG, folders.shown);
+            return Fail(failure, IDS_FOLDER_TOO_LONG, folders.shown);
         for (unsigned int i = 0; i < group.rowCount; ++i) {
             const StagedFile& row = group.rows[i];
             RowPaths paths;
             if (!MakeRowPaths(row, folders, &paths))
-                return FailNaming(failure, IDS_PATH_TOO_LONG, folders.shown, row.targetName);
+                return Fail(failure, IDS_FOLDER_TOO_LONG, folders.shown);
             if (beforeWriting && lstrcmpiA(paths.targetFolder, asked) != 0) {
                 if (!CanWriteIn(paths.targetFolder, paths.targetFolder, failure))
                     return false;

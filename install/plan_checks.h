@@ -16,7 +16,7 @@
 // is written; without it, once the copies are made and before the first
 // target is replaced, every target is asked again whether it can be. False
 // with the message that says
-// why, and what it names: IDS_PATH_TOO_LONG, IDS_FILE_IN_USE (a target
+// why, and what it names: IDS_FOLDER_TOO_LONG, IDS_FILE_IN_USE (a target
 // held without delete sharing, on the Windows 95 family held at all),
 // IDS_TOLVANE_RUNNING (the main executable held, or still running),
 // IDS_NEED_ADMIN (on the NT family, a folder or target that this user may

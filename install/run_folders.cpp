@@ -26,11 +26,19 @@ bool FindRunFolders(const char* installFolder, RunFolders* run, InstallFailure* 
         !CopyText(workName, sizeof workName, LoadResString(IDS_WORK_FOLDER)) || workName[0] == 0)
         return Fail(failure, IDS_IO_ERROR);
     run->fromInstallFolder = IsSameFolder(own, installFolder);
-    if (!MakeCopyStepFolder(own, 0, run->own) || !MakeCopyStepFolder(installFolder, 0, run->install) ||
-        !MakeCopyStepFolder(installFolder, workName, run->installWork) ||
-        !MakeCopyStepFolder(run->systemShown, 0, run->system) ||
+    // The release may be moved to a shorter folder; the installation and
+    // system folders may not (Tolvane and Windows are registered there), so
+    // their refusal names them and says not to rename them. The work folder
+    // of the installation folder must fit only where copies are made in it.
+    run->installWork[0] = 0;
+    if (!MakeCopyStepFolder(own, 0, run->own))
+        return Fail(failure, IDS_PATH_TOO_LONG, own);
+    if (!MakeCopyStepFolder(installFolder, 0, run->install) ||
+        (run->fromInstallFolder && !MakeCopyStepFolder(installFolder, workName, run->installWork)))
+        return Fail(failure, IDS_FOLDER_TOO_LONG, installFolder);
+    if (!MakeCopyStepFolder(run->systemShown, 0, run->system) ||
         !MakeCopyStepFolder(run->systemShown, workName, run->systemWork))
-        return Fail(failure, IDS_PATH_TOO_LONG);
+        return Fail(failure, IDS_FOLDER_TOO_LONG, run->systemShown);
     return true;
 }
 

@@ -38,9 +38,10 @@ struct GroupFolders {
 };
 
 // Finds every folder of the run without writing anything (every plan has a
-// group in the system folder, for the drivers). False,
-// with IDS_PATH_TOO_LONG, when a folder has no form that the copy step
-// takes, IDS_IO_ERROR when a folder cannot be found at all.
+// group in the system folder, for the drivers). False when a folder has no
+// form that the copy step takes: IDS_PATH_TOO_LONG naming the release's
+// folder, IDS_FOLDER_TOO_LONG naming the installation or system folder;
+// IDS_IO_ERROR when a folder cannot be found at all.
 bool FindRunFolders(const char* installFolder, RunFolders* run, InstallFailure* failure);
 
 GroupFolders FoldersOf(const RunFolders& run, const StagedGroup& group);

@@ -54,7 +54,7 @@ static bool CopyRow(const StagedFile& row, const GroupFolders& folders, bool* ou
 {
     RowPaths paths;
     if (!MakeRowPaths(row, folders, &paths))
-        return FailNaming(failure, IDS_PATH_TOO_LONG, folders.shown, row.targetName);
+        return Fail(failure, IDS_FOLDER_TOO_LONG, folders.shown);
 
     // A copy that stands for the main executable is kept under its set-aside
     // name, where it still does: the copy step writes over the staged name.

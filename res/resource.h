@@ -30,13 +30,14 @@
 #define IDS_DAMAGED             6
 #define IDS_DATA_STAYED         7   // wsprintfA format: installation folder, data folder
 #define IDS_NO_DATA_FOLDER      8   // stands for the data folder when none can be named
-#define IDS_PATH_TOO_LONG       9
+#define IDS_PATH_TOO_LONG       9   // wsprintfA format: the updater's folder
 #define IDS_FILE_IN_USE         10  // wsprintfA format: the file
 #define IDS_TOLVANE_RUNNING     11  // wsprintfA format: the main executable
 #define IDS_NO_ROOM             12  // wsprintfA format: the drive, the MB it needs more
 #define IDS_NEED_ADMIN          13  // wsprintfA format: the folder or file
 #define IDS_READ_ERROR          14
 #define IDS_UPDATER_ALONE       15
+#define IDS_FOLDER_TOO_LONG     16  // wsprintfA format: the installation or system folder
 
 // Strings: installed-copy lookup
 #define IDS_VERSION_QUERY       30

@@ -258,10 +258,11 @@ TEST(LoadResString, MessagesNameWhatTheirBoxesPassThem)
     };
     for (const Message& message : { Message{ IDS_NOT_INSTALLED, 0 }, Message{ IDS_DONE, 0 },
                                     Message{ IDS_IO_ERROR, 0 }, Message{ IDS_DAMAGED, 0 },
-                                    Message{ IDS_PATH_TOO_LONG, 0 }, Message{ IDS_READ_ERROR, 0 },
+                                    Message{ IDS_PATH_TOO_LONG, 1 }, Message{ IDS_READ_ERROR, 0 },
                                     Message{ IDS_UPDATER_ALONE, 0 }, Message{ IDS_FILE_IN_USE, 1 },
                                     Message{ IDS_TOLVANE_RUNNING, 1 }, Message{ IDS_NEED_ADMIN, 1 },
-                                    Message{ IDS_NO_ROOM, 2 }, Message{ IDS_DATA_STAYED, 2 } }) {
+                                    Message{ IDS_FOLDER_TOO_LONG, 1 }, Message{ IDS_NO_ROOM, 2 },
+                                    Message{ IDS_DATA_STAYED, 2 } }) {
         std::string text = LoadResString(message.id);
         ASSERT_FALSE(text.empty()) << message.id;
         size_t percents = 0, names = 0;
@@ -331,13 +332,18 @@ TEST(PlatformCalls, TraceIsReadAndEachKindOfRefusalFound)
         "0030:0034:Call KERNEL32.CreateThread(00000000,00000000,140002000,0021f000,00000000,00000000) ret=" + own + "\n"
         "0030:0034:Call KERNEL32.GetProcAddress(7b000000,0021f000 \"GetLongPathNameA\") ret=" + own + "\n"
         "0030:0034:Call KERNEL32.FindFirstFileA(0021f000 \"C:\\\\folder\\\\\",0021f100) ret=" + own + "\n"
+        // A folder asked with its separator; a drive's root, which keeps
+        // it; a name whose last character's trail byte is 0x5C.
+        "0030:0034:Call KERNEL32.GetFileAttributesA(0021f000 \"C:\\\\folder\\\\\") ret=" + own + "\n"
+        "0030:0034:Call KERNEL32.GetFileAttributesA(0021f000 \"C:\\\\\") ret=" + own + "\n"
+        "0030:0034:Call KERNEL32.GetFileAttributesA(0021f000 \"C:\\\\\\x95\\\\\") ret=" + own + "\n"
         "0030:0034:Call KERNEL32.ReplaceFileA(0021f000 \"C:\\\\a\") ret=" + own + "\n"
         "0030:0034:Call ntdll.memmove(0021f000,0021f100,00000010) ret=7b001234\n"
         "0040:0044:Call KERNEL32.ReplaceFileA(0021f000 \"C:\\\\a\") ret=" + own + "\n";
     const std::string trace = folder + "\\trace.txt";
     ASSERT_TRUE(WriteFileBytes(trace, lines));
     std::vector<RelayCall> calls = CallsFromExecutable(ReadRelayTrace(trace), 0x30, exe);
-    ASSERT_EQ(9u, calls.size()) << "another process's calls, or calls from Wine's modules, were counted";
+    ASSERT_EQ(12u, calls.size()) << "another process's calls, or calls from Wine's modules, were counted";
     EXPECT_EQ("CreateFileA", calls[1].function);
     EXPECT_EQ("C:\\a", calls[1].arguments[0].text);
     EXPECT_TRUE(calls[3].arguments[0].cut);
@@ -352,11 +358,13 @@ TEST(PlatformCalls, TraceIsReadAndEachKindOfRefusalFound)
     };
     const std::string win95 = refusals(PLATFORM_WIN95), nt40 = refusals(PLATFORM_NT40), xp = refusals(PLATFORM_WINXP);
     // Refused everywhere: a path of 260 bytes, a path that the trace cut, a
-    // trailing separator for FindFirstFileA, a function without a row, a
-    // function looked up without a row.
+    // trailing separator for FindFirstFileA and for a folder's attributes
+    // (but not a root's, nor a double-byte character's trail byte), a
+    // function without a row, a function looked up without a row.
     for (const std::string* refused : { &win95, &nt40, &xp })
-        for (const char* part : { "path of 260 bytes", "cut short", "ends in a separator", "ReplaceFileA: no row",
-                                  "looks up GetLongPathNameA" })
+        for (const char* part : { "path of 260 bytes", "cut short", "FindFirstFileA: path ends in a separator",
+                                  "GetFileAttributesA: path ends in a separator: C:\\folder\\\n",
+                                  "ReplaceFileA: no row", "looks up GetLongPathNameA" })
             EXPECT_NE(std::string::npos, refused->find(part)) << part << " in:\n" << *refused;
     // Only the 95 family: DELETE access and FILE_SHARE_DELETE, no thread id.
     EXPECT_NE(std::string::npos, win95.find("desired access 0x10000"));
@@ -368,7 +376,7 @@ TEST(PlatformCalls, TraceIsReadAndEachKindOfRefusalFound)
     EXPECT_EQ(std::string::npos, xp.find("wake mask"));
     // The creation disposition's upper half is the register's, not the call's.
     EXPECT_EQ(std::string::npos, xp.find("disposition"));
-    EXPECT_EQ(5u, static_cast<size_t>(std::count(xp.begin(), xp.end(), '\n'))) << xp;
+    EXPECT_EQ(6u, static_cast<size_t>(std::count(xp.begin(), xp.end(), '\n'))) << xp;
     RemoveTree(folder);
 }
 

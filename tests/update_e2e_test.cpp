@@ -1000,29 +1000,57 @@ TEST_F(Update, SlowRunKeepsTheWindowAnsweringAndIgnoresInput)
 
 // Japanese folder names grow long quickly, past what the platform's file
 // installer takes: an installation folder and a release folder of 200 bytes
-// each are updated completely. A folder whose short form is no shorter
-// (every name in it already 8.3) is refused before anything is written,
-// with a message that says why.
+// each are updated completely, through their short forms. A folder whose
+// short form is no shorter (every name in it already 8.3) is refused before
+// anything is written, naming the folder and the way out: a release is
+// copied whole to a shorter folder; the installation folder is not to be
+// renamed (Tolvane is registered there), and one that the copy step takes
+// as it is is updated, although a work folder inside it would not fit.
 TEST_F(Update, LongFoldersAreUpdatedAndTooLongOnesRefusedFirst)
 {
+    // Deepens `folder` until its short form has `atLeast` bytes. The copy
+    // step takes a folder of at most 115 bytes (its "\\VER0000.TMP" within
+    // 127), a work folder in it ("\\TLSTAGE") one of at most 107.
+    auto eightDotThree = [](std::string folder, size_t atLeast) {
+        char shortForm[MAX_PATH * 2] = "";
+        while (GetShortPathNameA(folder.c_str(), shortForm, sizeof shortForm) < atLeast) {
+            folder += "\\ABCDEFGH";
+            EXPECT_TRUE(MakeFolder(folder));
+        }
+        return folder;
+    };
+    ASSERT_TRUE(MakeFolder(root + "\\release"));
+    release = eightDotThree(root + "\\release", 116);
+    Release();
+    Machine(WINXP);
+    Launch();
+    StartExpecting(PathTooLong(release + "\\"), BoxIcon::Error);
+    ExpectNothingWritten();
+    EXPECT_TRUE(Exit(IDNO).empty());
+
     release = JapaneseFolder(root, 200, false);
     ASSERT_EQ(200u, release.size());
     Release();
-    // Every name 8.3 already: its short form is no shorter.
-    install = root;
-    while (install.size() < 120) {
-        install += "\\ABCDEFGH";
-        ASSERT_TRUE(MakeFolder(install));
-    }
-    Machine(WINXP);
+    // Its copies fit the copy step's 127 bytes; its "TLSTAGE" would not.
+    install = eightDotThree(root, 108);
+    char shortForm[MAX_PATH] = "";
+    ASSERT_GE(115u, GetShortPathNameA(install.c_str(), shortForm, sizeof shortForm));
+    FreshMachine(WINXP);
     Launch();
-    StartExpecting(PATH_TOO_LONG, BoxIcon::Error);
+    StartExpecting(DONE, BoxIcon::Information);
+    ExpectUpdated(WINXP);
+
+    install = eightDotThree(install, 116);
+    FreshMachine(WINXP);
+    TakeSnapshot();
+    SendMessageA(GetDlgItem(updater.dialog, IDC_PROGRESS), PBM_SETPOS, 0, 0);
+    StartExpecting(FolderTooLong(install), BoxIcon::Error);
     ExpectNothingWritten();
     EXPECT_EQ(0, Bar());
 
     install = JapaneseFolder(root + "\\install", 200, true);
     ASSERT_EQ(200u, install.size());
-    Machine(WINXP);
+    FreshMachine(WINXP);
     StartExpecting(DONE, BoxIcon::Information);
     ExpectUpdated(WINXP);
     ExitAfterARestartQuestion();

@@ -17,8 +17,6 @@ inline const std::string RESTART = Sjis(
 inline const std::string DAMAGED = Sjis(
     u8"アップデート用のファイルが壊れているか、不足しています。\nお手数ですが、アップデーターをもう一度入手してから実行して下さい。");
 
-inline const std::string PATH_TOO_LONG = Sjis(
-    u8"フォルダ名が長すぎるため、ファイルをコピーできません。\nアップデーターを短い名前のフォルダに移すか、インストール先のフォルダ名を短くしてから、もう一度実行して下さい。");
 
 inline const std::string NO_DATA_FOLDER = Sjis(u8"（マイ ドキュメントが見つかりません）");
 
@@ -52,6 +50,23 @@ inline std::string NeedAdmin(const std::string& where)
 {
     return Sjis(u8"このユーザーには次の場所に書き込む権限がありません。\n") + where +
            Sjis(u8"\n\n管理者でログオンするか、［別のユーザーとして実行］（Windows 2000/XP）で管理者として実行して下さい。");
+}
+
+// The updater's own folder too long for the copy step: the release is moved
+// as a whole.
+inline std::string PathTooLong(const std::string& folder)
+{
+    return Sjis(u8"アップデーターのフォルダ名が長すぎるため、ファイルをコピーできません。\n") + folder +
+           Sjis(u8"\n\nアップデート用のファイルをフォルダごと短い名前のフォルダ（C:\\TLUPDATE など）にコピーしてから、"
+                u8"そこでアップデーターを実行して下さい。");
+}
+
+// The installation or system folder too long: it is named, and not to be
+// renamed, which would leave Tolvane unregistered.
+inline std::string FolderTooLong(const std::string& folder)
+{
+    return Sjis(u8"次のフォルダの名前が長すぎるため、ファイルをコピーできません。\n") + folder +
+           Sjis(u8"\n\nフォルダ名を変えるとTolvaneが起動できなくなりますので、変えないで下さい。お手数ですが、サポート窓口にご相談下さい。");
 }
 
 // The warning that data files stayed behind, naming both folders.

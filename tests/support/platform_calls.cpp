@@ -41,6 +41,7 @@ enum PathForm : unsigned {
     ANY_FORM = 0,
     NO_TRAILING_SEPARATOR = 1,  // not ending in "\"
     DRIVE_ROOT = 2,             // "X:\" or a UNC share's root with its "\"
+    NO_SEPARATOR_BUT_ROOT = 4,  // not ending in "\", but for a drive's root "X:\"
 };
 
 struct Limits {
@@ -243,7 +244,10 @@ const Row TABLE[] = {
       "missing from Windows 95 before OSR2: looked up at run time",
       "Platform SDK: GetDiskFreeSpaceEx (\"does not have to specify the root directory\"); Knowledge Base Q231497 "
       "(Windows 95 OSR2 and later)" },
-    { "GetFileAttributesA", ON_ALL, { Path(0) }, nullptr, "Platform SDK: GetFileAttributes" },
+    { "GetFileAttributesA", ON_ALL, { Path(0, Everywhere(MAX_PATH), NO_SEPARATOR_BUT_ROOT) },
+      "a folder's name ending in \"\\\" is taken by the NT family and by Wine; whether the 95 family, whose path "
+      "parsing comes from MS-DOS, takes it is unsourced, so the updater asks without one",
+      "Platform SDK: GetFileAttributes; Wine kernel32/tests/file.c (NT answers only)" },
     { "GetFileSize", ON_ALL, {}, nullptr, "Platform SDK: GetFileSize" },
     { "GetFullPathNameA", ON_ALL, { Path(0) }, nullptr, "Platform SDK: GetFullPathName" },
     { "GetLastError", ON_ALL, {}, nullptr, "Platform SDK: GetLastError" },
@@ -408,6 +412,19 @@ bool NumberOf(const RelayArgument& argument, unsigned long& value)
     return true;
 }
 
+// Whether the last character of `path` (code page 932: not a trail byte,
+// which may be 0x5C) is '\\'.
+bool EndsInSeparator(const std::string& path)
+{
+    bool last = false;
+    for (size_t i = 0; i < path.size(); ++i) {
+        last = path[i] == '\\';
+        if (IsDBCSLeadByteEx(932, static_cast<BYTE>(path[i])) && i + 1 < path.size())
+            ++i;
+    }
+    return last;
+}
+
 bool InValues(const char* values, unsigned long value)
 {
     for (const char* at = values; *at != 0;) {
@@ -474,7 +491,10 @@ std::string Refusal(const Row& row, const Rule& rule, const std::vector<RelayArg
         if (path.size() + 1 > limit)
             return std::string(rule.what) + " of " + std::to_string(path.size()) + " bytes (" +
                    std::to_string(limit - 1) + " at most): " + path;
-        if ((rule.forms & NO_TRAILING_SEPARATOR) && !path.empty() && path.back() == '\\')
+        bool separated = EndsInSeparator(path);
+        if ((rule.forms & NO_TRAILING_SEPARATOR) && separated)
+            return std::string(rule.what) + " ends in a separator: " + path;
+        if ((rule.forms & NO_SEPARATOR_BUT_ROOT) && separated && !(path.size() == 3 && path[1] == ':'))
             return std::string(rule.what) + " ends in a separator: " + path;
         bool root = (path.size() == 3 && path[1] == ':' && path[2] == '\\') ||
                     (path.compare(0, 2, "\\\\") == 0 && !path.empty() && path.back() == '\\');
