@@ -29,8 +29,7 @@ bool IsFolder(const char* folder)
     unsigned int length = TextLength(bare);
     if (length > 3 && EndsWithSeparator(bare))
         bare[length - 1] = 0;
-    DWORD found = GetFileAttributesA(bare);
-    return found != INVALID_FILE_ATTRIBUTES && (found & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    return QueryPath(bare) == PathFolder;
 }
 
 bool FindFileSize(const char* path, DWORD* low, DWORD* high)

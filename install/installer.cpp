@@ -37,8 +37,8 @@ static bool FailReplacing(const StagedFile& row, const RowPaths& paths, bool cop
 static bool ReplaceRow(const StagedFile& row, const GroupFolders& folders, InstallFailure* failure)
 {
     RowPaths paths;
-    if (!MakeRowPaths(row, folders, &paths))
-        return Fail(failure, IDS_FOLDER_TOO_LONG, folders.shown);
+    if (!RowPathsFit(row, folders, &paths, failure))
+        return false;
     bool setAside = false;
     switch (QueryPath(paths.target)) {
     case PathMissing:

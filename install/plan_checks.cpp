@@ -218,8 +218,8 @@ bool PlanCanRun(const InstallPlan& plan, const RunFolders& run, bool beforeWriti
         for (unsigned int i = 0; i < group.rowCount; ++i) {
             const StagedFile& row = group.rows[i];
             RowPaths paths;
-            if (!MakeRowPaths(row, folders, &paths))
-                return Fail(failure, IDS_FOLDER_TOO_LONG, folders.shown);
+            if (!RowPathsFit(row, folders, &paths, failure))
+                return false;
             if (beforeWriting && lstrcmpiA(paths.targetFolder, asked) != 0) {
                 if (!CanWriteIn(paths.targetFolder, paths.targetFolder, failure))
                     return false;

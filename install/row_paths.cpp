@@ -1,10 +1,12 @@
-// MakeRowPaths and the set-aside copies of a row, found by a search of
-// their names, which differ in their last character only.
+// MakeRowPaths, with the failure of a path that does not fit, and the
+// set-aside copies of a row, found by a search of their names, which differ
+// in their last character only.
 #include <windows.h>
 #include "common/file_removal.h"
 #include "common/path_kind.h"
 #include "common/text.h"
 #include "install/row_paths.h"
+#include "res/resource.h"
 
 // Set-aside name `index` of the row, beside its target.
 static bool MakeSetAsidePath(const StagedFile& row, const RowPaths& paths, unsigned int index, char* out)
@@ -23,6 +25,11 @@ bool MakeRowPaths(const StagedFile& row, const GroupFolders& folders, RowPaths* 
            MakePath(paths->targetFolder, PATH_BUFFER_SIZE, 0, folders.destination, targetDir, 0) &&
            FitsFileCall(paths->staged) && FitsFileCall(paths->target) &&
            MakeSetAsidePath(row, *paths, 0, paths->setAside);
+}
+
+bool RowPathsFit(const StagedFile& row, const GroupFolders& folders, RowPaths* paths, InstallFailure* failure)
+{
+    return MakeRowPaths(row, folders, paths) || Fail(failure, IDS_FOLDER_TOO_LONG, folders.shown);
 }
 
 bool IsCopyBesideTarget(const GroupFolders& folders)

@@ -19,6 +19,10 @@ struct RowPaths {
 // (".old"). False when a path does not fit a file call.
 bool MakeRowPaths(const StagedFile& row, const GroupFolders& folders, RowPaths* paths);
 
+// MakeRowPaths for a step of the run: a path that does not fit fails it with
+// IDS_FOLDER_TOO_LONG, naming the folder as the user knows it.
+bool RowPathsFit(const StagedFile& row, const GroupFolders& folders, RowPaths* paths, InstallFailure* failure);
+
 // Whether the copy of the row lies beside its target.
 bool IsCopyBesideTarget(const GroupFolders& folders);
 

@@ -53,8 +53,8 @@ static DWORD CopyStep(const StagedFile& row, const GroupFolders& folders)
 static bool CopyRow(const StagedFile& row, const GroupFolders& folders, bool* ours, InstallFailure* failure)
 {
     RowPaths paths;
-    if (!MakeRowPaths(row, folders, &paths))
-        return Fail(failure, IDS_FOLDER_TOO_LONG, folders.shown);
+    if (!RowPathsFit(row, folders, &paths, failure))
+        return false;
 
     // A copy that stands for the main executable is kept under its set-aside
     // name, where it still does: the copy step writes over the staged name.
