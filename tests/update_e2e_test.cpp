@@ -374,6 +374,9 @@ protected:
         return static_cast<int>(SendMessageA(GetDlgItem(updater.dialog, IDC_PROGRESS), PBM_GETPOS, 0, 0));
     }
 
+    // Empties the bar, so that the next run's position is its own.
+    void EmptyBar() { SendMessageA(GetDlgItem(updater.dialog, IDC_PROGRESS), PBM_SETPOS, 0, 0); }
+
     // Presses Exit (or Esc) and answers a restart question with `answer`.
     std::vector<SeenBox> Exit(int answer, bool useEsc = false)
     {
@@ -752,7 +755,7 @@ TEST_F(Update, ReadErrorInAStagedFileChangesNothing)
     Launch();
     for (int run = 1; run <= 2; ++run) {
         SCOPED_TRACE(run);
-        SendMessageA(GetDlgItem(updater.dialog, IDC_PROGRESS), PBM_SETPOS, 0, 0);
+        EmptyBar();
         StartExpecting(READ_ERROR, BoxIcon::Error);
         EXPECT_EQ(85, Bar()) << "29 files copied before the 30th";
         ExpectNothingWritten();
@@ -1043,7 +1046,7 @@ TEST_F(Update, LongFoldersAreUpdatedAndTooLongOnesRefusedFirst)
     install = eightDotThree(install, 116);
     FreshMachine(WINXP);
     TakeSnapshot();
-    SendMessageA(GetDlgItem(updater.dialog, IDC_PROGRESS), PBM_SETPOS, 0, 0);
+    EmptyBar();
     StartExpecting(FolderTooLong(install), BoxIcon::Error);
     ExpectNothingWritten();
     EXPECT_EQ(0, Bar());

@@ -17,7 +17,6 @@ inline const std::string RESTART = Sjis(
 inline const std::string DAMAGED = Sjis(
     u8"アップデート用のファイルが壊れているか、不足しています。\nお手数ですが、アップデーターをもう一度入手してから実行して下さい。");
 
-
 inline const std::string NO_DATA_FOLDER = Sjis(u8"（マイ ドキュメントが見つかりません）");
 
 inline const std::string READ_ERROR = Sjis(

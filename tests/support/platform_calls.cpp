@@ -492,12 +492,10 @@ std::string Refusal(const Row& row, const Rule& rule, const std::vector<RelayArg
             return std::string(rule.what) + " of " + std::to_string(path.size()) + " bytes (" +
                    std::to_string(limit - 1) + " at most): " + path;
         bool separated = EndsInSeparator(path);
-        if ((rule.forms & NO_TRAILING_SEPARATOR) && separated)
+        bool driveRoot = separated && path.size() == 3 && path[1] == ':';
+        bool root = driveRoot || (separated && path.compare(0, 2, "\\\\") == 0);
+        if (separated && ((rule.forms & NO_TRAILING_SEPARATOR) || ((rule.forms & NO_SEPARATOR_BUT_ROOT) && !driveRoot)))
             return std::string(rule.what) + " ends in a separator: " + path;
-        if ((rule.forms & NO_SEPARATOR_BUT_ROOT) && separated && !(path.size() == 3 && path[1] == ':'))
-            return std::string(rule.what) + " ends in a separator: " + path;
-        bool root = (path.size() == 3 && path[1] == ':' && path[2] == '\\') ||
-                    (path.compare(0, 2, "\\\\") == 0 && !path.empty() && path.back() == '\\');
         if ((rule.forms & DRIVE_ROOT) && !root)
             return std::string(rule.what) + " is not the root of a disk: " + path;
         return std::string();
