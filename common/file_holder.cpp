@@ -35,6 +35,15 @@ HolderAnswer AskHolder(const char* path)
     }
 }
 
+HolderAnswer AskHolderAfterWaiting(const char* path)
+{
+    unsigned int waits = 0;
+    HolderAnswer answer;
+    while ((answer = AskHolder(path)) == FileHeld && WaitAgain(&waits)) {
+    }
+    return answer;
+}
+
 bool WaitAgain(unsigned int* waits)
 {
     if (*waits >= HOLDER_WAIT_COUNT)

@@ -22,6 +22,9 @@ enum HolderAnswer {
 // whether anyone has it open. A read-only attribute stops neither question.
 HolderAnswer AskHolder(const char* path);
 
+// AskHolder once a holder has had its 5 s to let go.
+HolderAnswer AskHolderAfterWaiting(const char* path);
+
 // After an operation on `path` failed with `error` (GetLastError right after
 // it): true, having waited 250 ms, when a program holds the file and the
 // 5 s that a holder is given (counted in `waits`, 0 at the first failure)

@@ -1,6 +1,7 @@
 // The operations through which an update changes the disk: the copy step,
-// flushes, attribute changes, deletes, renames, data copies and folder
-// creation and removal. The shipped program calls the system directly
+// flushes, attribute changes, deletes, renames, data copies, files written
+// whole, renames and deletes left for the next restart, and folder creation
+// and removal. The shipped program calls the system directly
 // through these; a test build (UPDATER_STOP_POINTS) also counts and logs
 // them, to end itself just before any one of them as a kill or a power cut
 // would.
@@ -8,6 +9,7 @@
 #define COMMON_FILE_OPS_H
 
 #include <windows.h>
+#include "common/kernel_functions.h"
 
 #ifdef UPDATER_STOP_POINTS
 
@@ -18,6 +20,8 @@ BOOL OpSetAttributes(const char* path, DWORD attributes);
 BOOL OpDelete(const char* path);
 BOOL OpRename(const char* from, const char* to);
 BOOL OpCopy(const char* from, const char* to);
+BOOL OpWriteNew(const char* path, const void* bytes, DWORD size);
+BOOL OpRenameAtRestart(const char* from, const char* to);
 BOOL OpCreateFolder(const char* path);
 BOOL OpRemoveFolder(const char* path);
 
@@ -40,6 +44,25 @@ inline BOOL OpDelete(const char* path) { return DeleteFileA(path); }
 inline BOOL OpRename(const char* from, const char* to) { return MoveFileA(from, to); }
 // Copies over an existing file of the destination name.
 inline BOOL OpCopy(const char* from, const char* to) { return CopyFileA(from, to, FALSE); }
+// Creates `path` (over a file of that name) holding the `size` bytes at
+// `bytes`. True only when every byte was written.
+inline BOOL OpWriteNew(const char* path, const void* bytes, DWORD size)
+{
+    HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, 0, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, 0);
+    if (file == INVALID_HANDLE_VALUE)
+        return FALSE;
+    DWORD written = 0;
+    BOOL whole = WriteFile(file, bytes, size, &written, 0) && written == size;
+    return CloseHandle(file) && whole;
+}
+// The NT family's pending renames: `from` takes the name `to` at the next
+// restart, replacing a file of that name, or with `to` 0 is deleted then.
+inline BOOL OpRenameAtRestart(const char* from, const char* to)
+{
+    MoveFileExFunction moveFileEx = FindMoveFileEx();
+    DWORD flags = MOVEFILE_DELAY_UNTIL_REBOOT | (to != 0 ? MOVEFILE_REPLACE_EXISTING : 0);
+    return moveFileEx != 0 && moveFileEx(from, to, flags);
+}
 inline BOOL OpCreateFolder(const char* path) { return CreateDirectoryA(path, 0); }
 inline BOOL OpRemoveFolder(const char* path) { return RemoveDirectoryA(path); }
 

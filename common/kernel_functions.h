@@ -4,7 +4,13 @@
 #ifndef COMMON_KERNEL_FUNCTIONS_H
 #define COMMON_KERNEL_FUNCTIONS_H
 
+#include <windows.h>
+
 // The address of KERNEL32's function `name`, or 0 when it has none.
 void* FindKernelFunction(const char* name);
+
+// MoveFileExA, which the Windows 95 family has only as a stub that fails.
+typedef BOOL(WINAPI* MoveFileExFunction)(LPCSTR, LPCSTR, DWORD);
+MoveFileExFunction FindMoveFileEx();
 
 #endif

@@ -16,6 +16,17 @@ bool EndsWithSeparator(const char* text)
     return *last == '\\' || *last == '/';
 }
 
+bool CopyBareFolder(char* out, unsigned int outSize, const char* folder)
+{
+    if (!CopyText(out, outSize, folder))
+        return false;
+    // A separator is one byte, the last character judged as a character.
+    unsigned int length = TextLength(out);
+    if (length > 3 && EndsWithSeparator(out))
+        out[length - 1] = 0;
+    return true;
+}
+
 bool FitsFileCall(const char* path)
 {
     return TextLength(path) <= FILE_CALL_PATH_MAX;

@@ -19,6 +19,12 @@ const unsigned int PATH_PART_MAX = 255;
 // trail byte of a double-byte character) is '\' or '/'. False when empty.
 bool EndsWithSeparator(const char* text);
 
+// Copies the folder `folder` into `out` (capacity `outSize`) without a
+// separator at its end, but for a drive's root ("C:\"), which keeps it:
+// the form in which every platform takes a folder's name. False, with `out`
+// empty, when it does not fit.
+bool CopyBareFolder(char* out, unsigned int outSize, const char* folder);
+
 // Whether `path` is short enough for a file call (FILE_CALL_PATH_MAX).
 bool FitsFileCall(const char* path);
 

@@ -23,13 +23,7 @@ PathKind QueryPath(const char* path, DWORD* attributes)
 bool IsFolder(const char* folder)
 {
     char bare[PATH_BUFFER_SIZE];
-    if (!CopyText(bare, sizeof bare, folder))
-        return false;
-    // A separator is one byte, the last character judged as a character.
-    unsigned int length = TextLength(bare);
-    if (length > 3 && EndsWithSeparator(bare))
-        bare[length - 1] = 0;
-    return QueryPath(bare) == PathFolder;
+    return CopyBareFolder(bare, sizeof bare, folder) && QueryPath(bare) == PathFolder;
 }
 
 bool FindFileSize(const char* path, DWORD* low, DWORD* high)

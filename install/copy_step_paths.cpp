@@ -17,11 +17,15 @@ static bool FitsCopyStep(const char* folder)
            TextLength(path) < COPY_STEP_PATH_SIZE;
 }
 
-// The short form of an existing path into a path buffer; false when there is
-// none or it does not fit.
-static bool GetShortForm(const char* path, char* out)
+// The short form of an existing folder into a path buffer, asked without a
+// separator at its end (but for a drive's root), the form that every
+// platform takes; false when there is none or it does not fit.
+static bool GetShortForm(const char* folder, char* out)
 {
-    DWORD length = GetShortPathNameA(path, out, PATH_BUFFER_SIZE);
+    char bare[PATH_BUFFER_SIZE];
+    if (!CopyBareFolder(bare, sizeof bare, folder))
+        return false;
+    DWORD length = GetShortPathNameA(bare, out, PATH_BUFFER_SIZE);
     return length != 0 && length < PATH_BUFFER_SIZE;
 }
 
@@ -40,8 +44,8 @@ bool IsSameFolder(const char* a, const char* b)
     char second[PATH_BUFFER_SIZE];
     char firstShort[PATH_BUFFER_SIZE];
     char secondShort[PATH_BUFFER_SIZE];
-    // Both with a trailing separator, so that only the names differ.
-    if (!MakePath(first, sizeof first, 0, a, 0, 0) || !MakePath(second, sizeof second, 0, b, 0, 0))
+    // Both without a separator at their end, so that only the names differ.
+    if (!CopyBareFolder(first, sizeof first, a) || !CopyBareFolder(second, sizeof second, b))
         return false;
     if (lstrcmpiA(first, second) == 0)
         return true;

@@ -2,9 +2,10 @@
 #include <windows.h>
 #include "common/file_removal.h"
 #include "common/path_helpers.h"
+#include "common/restart_list.h"
 #include "install/folder_sweep.h"
 
-static bool IsInstallerTempFile(const WIN32_FIND_DATAA& entry)
+static bool IsInstallerTempFile(const char*, const WIN32_FIND_DATAA& entry)
 {
     const DWORD notPlain = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
     const char* name = entry.cFileName;
@@ -25,12 +26,13 @@ static bool IsInstallerTempFile(const WIN32_FIND_DATAA& entry)
     return digits >= 1 && digits <= 4 && lstrcmpiA(p, ".TMP") == 0;
 }
 
-static bool AnyFile(const WIN32_FIND_DATAA&)
+// Any file but a copy that waits for the restart, which renames it.
+static bool AnyFile(const char* path, const WIN32_FIND_DATAA&)
 {
-    return true;
+    return !IsReplacedAtRestart(path);
 }
 
-static void RemoveFilesOf(const char* folder, bool (*wanted)(const WIN32_FIND_DATAA&))
+static void RemoveFilesOf(const char* folder, bool (*wanted)(const char*, const WIN32_FIND_DATAA&))
 {
     char path[PATH_BUFFER_SIZE];
     if (!MakePath(path, sizeof path, 0, folder, "*", 0))
@@ -42,8 +44,9 @@ static void RemoveFilesOf(const char* folder, bool (*wanted)(const WIN32_FIND_DA
     do {
         // A name too long for a file call beside this folder is nobody's
         // of ours.
-        if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 && wanted(entry) &&
-            MakePath(path, sizeof path, 0, folder, entry.cFileName, 0) && FitsFileCall(path))
+        if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+            MakePath(path, sizeof path, 0, folder, entry.cFileName, 0) && FitsFileCall(path) &&
+            wanted(path, entry))
             RemoveFile(path);
     } while (FindNextFileA(search, &entry));
     FindClose(search);

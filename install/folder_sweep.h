@@ -4,7 +4,8 @@
 #ifndef INSTALL_FOLDER_SWEEP_H
 #define INSTALL_FOLDER_SWEEP_H
 
-// Removes every file of the work folder `folder` (its subfolders stay).
+// Removes every file of the work folder `folder` but a copy that waits for
+// the restart (its subfolders stay).
 void EmptyWorkFolder(const char* folder);
 
 // Removes the file installer's temporary files from `folder`: named "VER",

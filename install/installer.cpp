@@ -2,12 +2,15 @@
 // target is touched only once every replacement lies complete in its copy
 // folder, matches the release's list and is flushed to the disk; then the
 // old target is renamed aside, the copy takes its name, and only after that
-// is the old one deleted. A stop at any point leaves the target or a copy
-// of ours in its place, so the next run can always finish.
+// is the old one deleted. A target or copy that another program holds is
+// replaced when Windows restarts instead, and the update goes on. A stop at
+// any point leaves the target, or a copy of ours that the next run or the
+// restart puts in its place.
 #include <windows.h>
 #include "common/app_state.h"
 #include "common/file_holder.h"
 #include "common/path_kind.h"
+#include "common/restart_list.h"
 #include "install/folder_sweep.h"
 #include "install/installer.h"
 #include "install/plan_checks.h"
@@ -17,92 +20,171 @@
 #include "install/staged_copies.h"
 #include "res/resource.h"
 
-// The message for a rename of the target (or of its copy) that failed
-// although the targets asked to be replaceable: a program that took hold of
-// it since, or the unexpected.
-static bool FailReplacing(const StagedFile& row, const RowPaths& paths, bool copy, const GroupFolders& folders,
-                          InstallFailure* failure)
+// What the second pass does with each row of the plan, in plan order.
+enum RowFate {
+    ReplaceNow,
+    AtRestart,  // asked for in this run or an earlier one
+    Replaced           // replaced now; its old target still to be deleted
+};
+static RowFate Fates[MAX_PLAN_ROWS];
+
+// Asks every copy and target once more before the first target is touched,
+// and chooses each row's fate: a row that another program holds (its target
+// or its copy) waits for the restart, and so does one that an earlier run
+// left for it. Fails, with nothing asked of the restart yet, when Tolvane
+// runs from its main executable or a target cannot be replaced at all.
+static bool ChooseFates(const InstallPlan& plan, const RunFolders& run, InstallFailure* failure)
 {
-    if (AskHolder(copy ? paths.staged : paths.target) != FileHeld)
-        return Fail(failure, IDS_IO_ERROR);
-    if (copy)
-        return FailNamingCopy(row, paths, folders, IDS_FILE_IN_USE, failure);
-    return FailNaming(failure, IsMainExecutable(row) ? IDS_TOLVANE_RUNNING : IDS_FILE_IN_USE, folders.shown,
-                      row.targetName);
+    PlanRow at;
+    RowPaths paths;
+    for (bool more = FirstPlanRow(plan, run, &at); more; more = NextPlanRow(plan, run, &at)) {
+        if (at.number >= MAX_PLAN_ROWS)
+            return Fail(failure, IDS_IO_ERROR);
+        if (!RowPathsFit(*at.row, at.folders, &paths, failure))
+            return false;
+        RowFate* fate = &Fates[at.number];
+        *fate = ReplaceNow;
+        if (IsReplacedAtRestart(paths.staged)) {
+            *fate = AtRestart;
+            continue;
+        }
+        unsigned int message = TargetCanBeReplaced(*at.row, paths, AskHolderAfterWaiting(paths.target));
+        if (message == IDS_FILE_IN_USE || AskHolderAfterWaiting(paths.staged) == FileHeld)
+            *fate = AtRestart;
+        else if (message != 0)
+            return FailNaming(failure, message, at.folders.shown, at.row->targetName);
+    }
+    // Only now, with every row known to go through, is the restart asked.
+    for (bool more = FirstPlanRow(plan, run, &at); more; more = NextPlanRow(plan, run, &at))
+        if (Fates[at.number] == AtRestart && MakeRowPaths(*at.row, at.folders, &paths) &&
+            !IsReplacedAtRestart(paths.staged) && !ReplaceAtRestart(paths.staged, paths.target))
+            return FailNaming(failure, IDS_FILE_IN_USE, at.folders.shown, at.row->targetName);
+    return CommitRestartList() || Fail(failure, IDS_IO_ERROR);
 }
 
-// Replaces the target with its checked copy in three steps: the old target
-// is renamed aside, the copy renamed to the target, the old one deleted. A
-// read-only attribute stops none of the renames; the delete clears it.
-static bool ReplaceRow(const StagedFile& row, const GroupFolders& folders, InstallFailure* failure)
+// Leaves the row to the restart: its copy replaces the target then. With
+// `oldTarget` (the target renamed aside, which could not be put back), the
+// old one is deleted after that. Fails naming the target when the restart
+// cannot be asked.
+static bool LeaveToRestart(const PlanRow& at, const RowPaths& paths, const char* oldTarget,
+                           InstallFailure* failure)
+{
+    Fates[at.number] = AtRestart;
+    if (ReplaceAtRestart(paths.staged, paths.target) && (oldTarget == 0 || DeleteAtRestart(oldTarget)) &&
+        CommitRestartList())
+        return true;
+    return FailNaming(failure, IsMainExecutable(*at.row) ? IDS_TOLVANE_RUNNING : IDS_FILE_IN_USE,
+                      at.folders.shown, at.row->targetName);
+}
+
+// Replaces the target with its checked copy: the old target is renamed
+// aside, then the copy renamed to the target; the old one is deleted later
+// (RemoveOldTargets). A read-only attribute stops none of the renames. A
+// program that took hold of either file since they were asked leaves the
+// row to the restart, the old target put back first.
+static bool ReplaceRow(const PlanRow& at, InstallFailure* failure)
 {
     RowPaths paths;
-    if (!RowPathsFit(row, folders, &paths, failure))
+    if (!RowPathsFit(*at.row, at.folders, &paths, failure))
         return false;
     bool setAside = false;
     switch (QueryPath(paths.target)) {
     case PathMissing:
         break;
     case PathFile:
-        if (!ChooseSetAside(row, &paths) || !RenameWhenFree(paths.target, paths.setAside))
-            return FailReplacing(row, paths, false, folders, failure);
+        if (!ChooseSetAside(*at.row, &paths))
+            return FailNaming(failure, IDS_IO_ERROR, at.folders.shown, at.row->targetName);
+        if (!RenameWhenFree(paths.target, paths.setAside))
+            return LeaveToRestart(at, paths, 0, failure);
         setAside = true;
         break;
     default:
-        return FailNaming(failure, IDS_IO_ERROR, folders.shown, row.targetName);
+        return FailNaming(failure, IDS_IO_ERROR, at.folders.shown, at.row->targetName);
     }
     if (!RenameWhenFree(paths.staged, paths.target)) {
-        if (setAside)
-            RenameWhenFree(paths.setAside, paths.target);
-        return FailReplacing(row, paths, true, folders, failure);
+        bool putBack = !setAside || RenameWhenFree(paths.setAside, paths.target);
+        return LeaveToRestart(at, paths, putBack ? 0 : paths.setAside, failure);
     }
-    // The old target (this run's, or one that an earlier run set aside and
-    // was stopped before it could delete) is no longer needed.
-    RemoveSetAside(row, paths);
+    Fates[at.number] = Replaced;
     return true;
 }
 
-static bool ReplacePlan(const InstallPlan& plan, const RunFolders& run, InstallFailure* failure)
+// Deletes the old targets of the rows replaced now, and those that earlier
+// runs left. An old target that a program holds for a moment (a virus
+// scanner looking at the name it has just taken) is waited for, all of them
+// together; one still held then, or still loaded, goes at the restart.
+static bool RemoveOldTargets(const InstallPlan& plan, const RunFolders& run)
 {
-    for (unsigned int g = 0; g < plan.groupCount; ++g) {
-        const StagedGroup& group = *plan.groups[g];
-        GroupFolders folders = FoldersOf(run, group);
-        for (unsigned int i = 0; i < group.rowCount; ++i)
-            if (!ReplaceRow(group.rows[i], folders, failure))
-                return false;
+    unsigned int waits = 0;
+    for (bool last = false;;) {
+        SetAsideLeft left = NoSetAsideLeft;
+        PlanRow at;
+        RowPaths paths;
+        for (bool more = FirstPlanRow(plan, run, &at); more; more = NextPlanRow(plan, run, &at)) {
+            if (Fates[at.number] != Replaced || !MakeRowPaths(*at.row, at.folders, &paths))
+                continue;
+            SetAsideLeft row = RemoveSetAside(*at.row, paths, last);
+            if (row > left)
+                left = row;
+        }
+        if (last || left == NoSetAsideLeft)
+            return CommitRestartList();
+        last = left != SetAsideHeld || !WaitAgain(&waits);
     }
-    return true;
 }
 
-bool InstallStagedFiles(HWND dialog, const char* installFolder, InstallFailure* failure)
+// Replaces the rows left to replace now, in plan order; `waiting` tells
+// whether any row waits for the restart.
+static bool ReplacePlan(const InstallPlan& plan, const RunFolders& run, bool* waiting, InstallFailure* failure)
+{
+    PlanRow at;
+    for (bool more = FirstPlanRow(plan, run, &at); more; more = NextPlanRow(plan, run, &at)) {
+        if (Fates[at.number] == ReplaceNow && !ReplaceRow(at, failure))
+            return false;
+        *waiting = *waiting || Fates[at.number] == AtRestart;
+    }
+    return RemoveOldTargets(plan, run) || Fail(failure, IDS_IO_ERROR);
+}
+
+bool InstallStagedFiles(HWND dialog, const char* installFolder, InstallFailure* failure, bool* waitsForRestart)
 {
     RunFolders run;
     InstallPlan plan = GroupsForPlatform(OsVersion);
+    bool waiting = false;
     Fail(failure, 0);
+    StartRestartList();
     if (!FindRunFolders(installFolder, &run, failure))
         return false;
     // A release whose list or files are missing, damaged or unreadable is
-    // refused before anything is touched; so is a plan that a long path, a
-    // program in use, the user's rights or a full disk would stop.
+    // refused before anything is touched; so is a plan that a long path,
+    // Tolvane running, the user's rights or a full disk would stop.
     unsigned int release = LoadStagedList(run.own, plan);
     if (release != 0)
         return Fail(failure, release);
-    if (!PlanCanRun(plan, run, true, failure))
+    if (!PlanCanRun(plan, run, failure))
         return false;
 
     // A run stopped inside the copy step leaves the platform's temporary
     // file in the installation folder, where only installers put such files.
     RemoveInstallerTempFiles(run.install);
     bool installed = false;
+    bool replacing = false;
     unsigned int reached = 0;
     if (!PrepareWorkFolders(run))
         Fail(failure, IDS_IO_ERROR);
-    else if (CopyPlan(dialog, plan, run, &reached, failure) && PlanCanRun(plan, run, false, failure))
-        installed = ReplacePlan(plan, run, failure);
-    // Every copy has taken its target's name; those of a run that stopped
-    // go, and so does whatever they left in the work folders.
-    if (!installed)
+    else if (CopyPlan(dialog, plan, run, &reached, failure) && ChooseFates(plan, run, failure)) {
+        replacing = true;
+        installed = ReplacePlan(plan, run, &waiting, failure);
+    }
+    // Every copy has taken its target's name or waits for the restart; the
+    // copies of a run that stopped before replacing go, and so does what
+    // they left in the work folders. Once replacing has begun, whatever is
+    // left is what the next run or the restart needs.
+    if (!installed && !replacing)
         RemoveCopies(plan, run, reached);
-    RemoveWorkFolders(run);
+    if (installed || !replacing)
+        RemoveWorkFolders(run);
+    if (waitsForRestart != 0)
+        *waitsForRestart = installed && waiting;
     return installed;
 }

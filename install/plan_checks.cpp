@@ -11,6 +11,7 @@
 #include "common/kernel_functions.h"
 #include "common/path_helpers.h"
 #include "common/path_kind.h"
+#include "common/restart_list.h"
 #include "common/text.h"
 #include "install/plan_checks.h"
 #include "install/row_paths.h"
@@ -30,7 +31,8 @@ static const DWORD SECTORS_PER_MEGABYTE = 2048;
 // refuses to be opened for writing, as does a file that a program holds
 // without write sharing. A read-only attribute refuses that open too,
 // running or not: the attribute is taken away for the moment of the
-// question and given back.
+// question and given back. A running program is no passing holder: it is
+// asked once, without a wait.
 static bool IsRunning(const char* path)
 {
     DWORD attributes = 0;
@@ -39,8 +41,9 @@ static bool IsRunning(const char* path)
     bool readOnly = (attributes & FILE_ATTRIBUTE_READONLY) != 0;
     if (readOnly && !OpSetAttributes(path, attributes & ~FILE_ATTRIBUTE_READONLY))
         return false;
-    DWORD error = 0;
-    HANDLE file = OpenWhenFree(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, &error);
+    HANDLE file = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, 0,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, 0);
+    DWORD error = GetLastError();
     if (file != INVALID_HANDLE_VALUE)
         CloseHandle(file);
     if (readOnly)
@@ -48,36 +51,33 @@ static bool IsRunning(const char* path)
     return file == INVALID_HANDLE_VALUE && error == ERROR_SHARING_VIOLATION;
 }
 
-// Whether the row's target can be replaced now; `exists` tells whether
-// there is one.
+unsigned int TargetCanBeReplaced(const StagedFile& row, const RowPaths& paths, HolderAnswer answer)
+{
+    bool main = IsMainExecutable(row);
+    switch (answer) {
+    case FileAbsent:
+        return 0;
+    case FileFree:
+        return main && !IsWindows95Family() && IsRunning(paths.target) ? IDS_TOLVANE_RUNNING : 0;
+    case FileHeld:
+        return main ? IDS_TOLVANE_RUNNING : IDS_FILE_IN_USE;
+    case FileDenied:
+        return IDS_NEED_ADMIN;
+    default:
+        return IDS_IO_ERROR;
+    }
+}
+
+// Whether the row's target can be replaced, now or at the restart; `exists`
+// tells whether there is one. Only the main executable's holder is waited
+// for: another program's file waits for the restart if need be.
 static bool AskTarget(const StagedFile& row, const RowPaths& paths, const GroupFolders& folders, bool* exists,
                       InstallFailure* failure)
 {
-    bool main = IsMainExecutable(row);
-    unsigned int waits = 0;
-    HolderAnswer answer;
-    while ((answer = AskHolder(paths.target)) == FileHeld && WaitAgain(&waits)) {
-    }
-    unsigned int message = IDS_IO_ERROR;
+    HolderAnswer answer = IsMainExecutable(row) ? AskHolderAfterWaiting(paths.target) : AskHolder(paths.target);
+    unsigned int message = TargetCanBeReplaced(row, paths, answer);
     *exists = answer != FileAbsent;
-    switch (answer) {
-    case FileAbsent:
-        return true;
-    case FileFree:
-        if (!main || IsWindows95Family() || !IsRunning(paths.target))
-            return true;
-        message = IDS_TOLVANE_RUNNING;
-        break;
-    case FileHeld:
-        message = main ? IDS_TOLVANE_RUNNING : IDS_FILE_IN_USE;
-        break;
-    case FileDenied:
-        message = IDS_NEED_ADMIN;
-        break;
-    default:
-        break;
-    }
-    return FailNaming(failure, message, folders.shown, row.targetName);
+    return message == 0 || message == IDS_FILE_IN_USE || FailNaming(failure, message, folders.shown, row.targetName);
 }
 
 // Whether `folder` exists and, on the NT family, takes a new file from this
@@ -121,10 +121,9 @@ static bool OnOneVolume(const char* a, const char* b)
 
 // The cluster size and free clusters of the volume of `folder`, asked of
 // its drive's root, as the older platforms require. A folder on a network
-// share is not asked about, nor any volume unless the room is to be
-// `count`ed: a volume without a cluster size counts no copy, and so costs
-// no search for an old one.
-static void ReadVolume(const char* folder, bool count, Volume* volume)
+// share is not asked about: a volume without a cluster size counts no copy,
+// and so costs no search for an old one.
+static void ReadVolume(const char* folder, Volume* volume)
 {
     char root[] = "?:\\";
     DWORD sectors = 0, bytes = 0, total = 0;
@@ -132,7 +131,7 @@ static void ReadVolume(const char* folder, bool count, Volume* volume)
     volume->cluster = 0;
     volume->need = 0;
     volume->peak = 0;
-    if (count && folder[1] == ':' && GetDiskFreeSpaceA(root, &sectors, &bytes, &volume->freeClusters, &total))
+    if (folder[1] == ':' && GetDiskFreeSpaceA(root, &sectors, &bytes, &volume->freeClusters, &total))
         volume->cluster = sectors * bytes;
 }
 
@@ -190,7 +189,7 @@ static bool HasRoom(const char* folder, const char* shown, const Volume& volume,
     return false;
 }
 
-bool PlanCanRun(const InstallPlan& plan, const RunFolders& run, bool beforeWriting, InstallFailure* failure)
+bool PlanCanRun(const InstallPlan& plan, const RunFolders& run, InstallFailure* failure)
 {
     // Volume 0 is the installation folder's; the system folder's is volume
     // 1, or volume 0 again when both lie on one drive.
@@ -199,10 +198,8 @@ bool PlanCanRun(const InstallPlan& plan, const RunFolders& run, bool beforeWriti
     const char* shown[2] = { run.installShown, run.systemShown };
     unsigned int systemVolume = OnOneVolume(run.installShown, run.systemShown) ? 0 : 1;
     for (unsigned int v = 0; v < 2; ++v) {
-        // The room is counted before writing; once the copies are made it
-        // has been taken.
-        ReadVolume(roots[v], beforeWriting, &volumes[v]);
-        if (beforeWriting && !CanWriteIn(roots[v], shown[v], failure))
+        ReadVolume(roots[v], &volumes[v]);
+        if (!CanWriteIn(roots[v], shown[v], failure))
             return false;
     }
     for (unsigned int g = 0; g < plan.groupCount; ++g) {
@@ -220,22 +217,26 @@ bool PlanCanRun(const InstallPlan& plan, const RunFolders& run, bool beforeWriti
             RowPaths paths;
             if (!RowPathsFit(row, folders, &paths, failure))
                 return false;
-            if (beforeWriting && lstrcmpiA(paths.targetFolder, asked) != 0) {
+            if (lstrcmpiA(paths.targetFolder, asked) != 0) {
                 if (!CanWriteIn(paths.targetFolder, paths.targetFolder, failure))
                     return false;
                 CopyText(asked, sizeof asked, paths.targetFolder);
             }
+            // A row that an earlier run left to the restart keeps its copy
+            // as it is, and asks nothing of its target.
+            if (IsReplacedAtRestart(paths.staged))
+                continue;
             bool exists = false;
             if (!AskTarget(row, paths, folders, &exists, failure))
                 return false;
             // Every set-aside name taken by an old copy that waits for a
             // restart (ten runs without one) would stop the replacement.
-            if (beforeWriting && exists && !ChooseSetAside(row, &paths))
+            if (exists && !ChooseSetAside(row, &paths))
                 return FailNaming(failure, IDS_IO_ERROR, folders.shown, row.targetName);
             CountCopy(row, paths, &volumes[group.root == InstallFolder ? 0 : systemVolume]);
         }
     }
-    for (unsigned int v = 0; beforeWriting && v < 2; ++v)
+    for (unsigned int v = 0; v < 2; ++v)
         if (volumes[v].cluster != 0 && !HasRoom(roots[v], shown[v], volumes[v], failure))
             return false;
     return true;

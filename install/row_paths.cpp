@@ -2,8 +2,10 @@
 // set-aside copies of a row, found by a search of their names, which differ
 // in their last character only.
 #include <windows.h>
+#include "common/file_holder.h"
 #include "common/file_removal.h"
 #include "common/path_kind.h"
+#include "common/restart_list.h"
 #include "common/text.h"
 #include "install/row_paths.h"
 #include "res/resource.h"
@@ -81,17 +83,25 @@ bool ChooseSetAside(const StagedFile& row, RowPaths* paths)
     return false;
 }
 
-void RemoveSetAside(const StagedFile& row, const RowPaths& paths)
+SetAsideLeft RemoveSetAside(const StagedFile& row, const RowPaths& paths, bool atRestart)
 {
     char path[PATH_BUFFER_SIZE];
     WIN32_FIND_DATAA found;
+    SetAsideLeft left = NoSetAsideLeft;
     HANDLE search = FindSetAside(row, paths, &found);
     if (search == INVALID_HANDLE_VALUE)
-        return;
+        return left;
     do {
-        if (MakePath(path, sizeof path, 0, paths.targetFolder, found.cFileName, 0) && FitsFileCall(path) &&
-            !RemoveFile(path))
+        if (!MakePath(path, sizeof path, 0, paths.targetFolder, found.cFileName, 0) || !FitsFileCall(path) ||
+            RemoveFile(path, false))
+            continue;
+        if (atRestart)
             DeleteAtRestart(path);
+        else if (AskHolder(path) == FileHeld)
+            left = SetAsideHeld;
+        else if (left == NoSetAsideLeft)
+            left = SetAsideLoaded;
     } while (FindNextFileA(search, &found));
     FindClose(search);
+    return left;
 }

@@ -50,9 +50,15 @@ bool AnySetAside(const StagedFile& row, const RowPaths& paths);
 // is free.
 bool ChooseSetAside(const StagedFile& row, RowPaths* paths);
 
+// What RemoveSetAside left of a row's old copies, in growing order of
+// interest: nothing, a copy that cannot go now (a program image still
+// loaded, on the NT family), a copy that a program holds.
+enum SetAsideLeft { NoSetAsideLeft, SetAsideLoaded, SetAsideHeld };
+
 // Deletes every old copy of the row: this run's and any that earlier runs
-// left. One that cannot go now (a program image still loaded, on the NT
-// family) is deleted at the restart.
-void RemoveSetAside(const StagedFile& row, const RowPaths& paths);
+// left, without waiting for a holder. With `atRestart`, one that cannot go
+// now is deleted at the next restart (on the Windows 95 family once
+// CommitRestartList writes it).
+SetAsideLeft RemoveSetAside(const StagedFile& row, const RowPaths& paths, bool atRestart);
 
 #endif

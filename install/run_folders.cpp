@@ -58,6 +58,36 @@ GroupFolders FoldersOf(const RunFolders& run, const StagedGroup& group)
     return folders;
 }
 
+// Settles `at` on the row it counts, the first of the next group with rows
+// when its group has no more.
+static bool SettlePlanRow(const InstallPlan& plan, const RunFolders& run, PlanRow* at)
+{
+    while (at->group < plan.groupCount && at->index >= plan.groups[at->group]->rowCount) {
+        ++at->group;
+        at->index = 0;
+    }
+    if (at->group >= plan.groupCount)
+        return false;
+    at->row = &plan.groups[at->group]->rows[at->index];
+    at->folders = FoldersOf(run, *plan.groups[at->group]);
+    return true;
+}
+
+bool FirstPlanRow(const InstallPlan& plan, const RunFolders& run, PlanRow* at)
+{
+    at->group = 0;
+    at->index = 0;
+    at->number = 0;
+    return SettlePlanRow(plan, run, at);
+}
+
+bool NextPlanRow(const InstallPlan& plan, const RunFolders& run, PlanRow* at)
+{
+    ++at->index;
+    ++at->number;
+    return SettlePlanRow(plan, run, at);
+}
+
 static bool PrepareWorkFolder(const char* workFolder)
 {
     switch (QueryPath(workFolder)) {

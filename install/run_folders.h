@@ -46,6 +46,21 @@ bool FindRunFolders(const char* installFolder, RunFolders* run, InstallFailure* 
 
 GroupFolders FoldersOf(const RunFolders& run, const StagedGroup& group);
 
+// One row of a plan as a run walks it: the row, its place, and where its
+// group copies from and to.
+struct PlanRow {
+    unsigned int group;   // the group's index in the plan
+    unsigned int index;   // the row's index in its group
+    unsigned int number;  // the row's index in plan order
+    const StagedFile* row;
+    GroupFolders folders;
+};
+
+// Moves `at` to the plan's first row (false when it has none), or to the
+// row after it (false past the last).
+bool FirstPlanRow(const InstallPlan& plan, const RunFolders& run, PlanRow* at);
+bool NextPlanRow(const InstallPlan& plan, const RunFolders& run, PlanRow* at);
+
 // Makes the work folders of the run, emptying what a stopped run
 // left in them. False, having removed them again, when one cannot be made.
 bool PrepareWorkFolders(const RunFolders& run);

@@ -4,7 +4,6 @@
 #include <windows.h>
 #include "common/crc32.h"
 #include "common/file_flush.h"
-#include "common/file_holder.h"
 #include "common/path_helpers.h"
 #include "common/path_kind.h"
 #include "install/staged_check.h"
@@ -72,11 +71,12 @@ CopyCheck CheckStagedCopy(const char* path, const char* stagedName)
         return CopyDamaged;
     // Opened for writing too: only such a handle can be flushed. Nothing
     // but a passing holder (a virus scanner looking at the new file) has
-    // reason to keep this run's own copy open.
-    DWORD error = 0;
-    HANDLE file = OpenWhenFree(path, GENERIC_READ | GENERIC_WRITE, 0, &error);
-    if (file == INVALID_HANDLE_VALUE)
+    // reason to keep this run's own copy open; the caller comes back later.
+    HANDLE file = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, 0, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, 0);
+    if (file == INVALID_HANDLE_VALUE) {
+        DWORD error = GetLastError();
         return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ? CopyHeld : CopyUnreadable;
+    }
     CopyCheck result = CopyUnreadable;
     unsigned int crc = CRC32_START;
     unsigned int size = 0;

@@ -21,14 +21,14 @@ bool GetListedSize(const char* stagedName, unsigned int* size);
 enum CopyCheck {
     CopyIntact,      // size and CRC as listed, and flushed to the disk
     CopyDamaged,     // other content than the list promises
-    CopyHeld,        // another program still held it after 5 s
+    CopyHeld,        // another program holds it now
     CopyUnreadable
 };
 
 // Reads the staged copy at `path` (made from `stagedName`), compares it with
 // the loaded list and, when it matches, flushes it to the disk, so that a
-// rename that survives a power cut never names a partial file. A program
-// that holds the fresh copy for a moment is waited out.
+// rename that survives a power cut never names a partial file. Asked once:
+// a program that holds the fresh copy is the caller's to wait for.
 CopyCheck CheckStagedCopy(const char* path, const char* stagedName);
 
 // Whether the whole of the file at `path` can be read: false at a read

@@ -8,6 +8,7 @@
 #include "common/file_ops.h"
 #include "common/file_removal.h"
 #include "common/path_kind.h"
+#include "common/restart_list.h"
 #include "common/percent.h"
 #include "install/folder_sweep.h"
 #include "install/row_paths.h"
@@ -23,11 +24,22 @@ static const UINT TEMP_NAME_LENGTH = 260;
 static const DWORD HELD_COPY_BITS = VIF_SHARINGVIOLATION | VIF_ACCESSVIOLATION | VIF_FILEINUSE |
                                     VIF_CANNOTCREATE | VIF_CANNOTDELETE | VIF_CANNOTRENAME;
 
+// How long this run's fresh copies are waited for, together, from the
+// last time one of them could be checked: only a virus scanner that reads
+// every new file has reason to hold them, and it lets go of each in turn.
+static const DWORD OWN_COPIES_WAIT_MS = 15000;
+static const DWORD OWN_COPIES_POLL_MS = 250;
+
+// The rows whose fresh copy a program held when it was to be checked.
+static bool Unchecked[MAX_PLAN_ROWS];
+
 // The copy step for one row, tried again while a holder may explain its
-// failure. Returns its result (0 on success). A failed copy can leave the
-// platform's temporary file ("VERnnnn.TMP") behind, named or not: once the
-// copy succeeds or fails for good, every such file of the copy folder goes,
-// where only installers put them.
+// failure. Returns its result (0 on success). A temporary file that the
+// copy step reports having made is handed back to it, so that a try again
+// finishes that copy rather than making another. A failed copy can leave
+// the platform's temporary file ("VERnnnn.TMP") behind, named or not: once
+// the copy succeeds or fails for good, every such file of the copy folder
+// goes, where only installers put them.
 static DWORD CopyStep(const StagedFile& row, const GroupFolders& folders)
 {
     char tempName[PATH_BUFFER_SIZE];
@@ -36,21 +48,39 @@ static DWORD CopyStep(const StagedFile& row, const GroupFolders& folders)
     char* stagedName = const_cast<char*>(row.stagedName);
     unsigned int waits = 0;
     DWORD copied;
+    tempName[0] = 0;
     do {
         UINT tempLength = TEMP_NAME_LENGTH;
-        tempName[0] = 0;
         copied = OpInstallCopy(stagedName, stagedName, const_cast<char*>(folders.source),
                                const_cast<char*>(folders.copy), tempName, &tempLength);
+        if ((copied & VIF_TEMPFILE) == 0)
+            tempName[0] = 0;
     } while ((copied & HELD_COPY_BITS) != 0 && WaitAgain(&waits));
     if (waits != 0 || copied != 0)
         RemoveInstallerTempFiles(folders.copy);
     return copied;
 }
 
+// The message for a copy that the copy step made but that is not as the
+// list says.
+static bool FailChecking(CopyCheck check, const StagedFile& row, const RowPaths& paths, const GroupFolders& folders,
+                         InstallFailure* failure)
+{
+    switch (check) {
+    case CopyDamaged:
+        return Fail(failure, IDS_DAMAGED);
+    case CopyHeld:
+        return FailNamingCopy(row, paths, folders, IDS_FILE_IN_USE, failure);
+    default:
+        return Fail(failure, IDS_IO_ERROR);
+    }
+}
 
 // Copies one row. `ours` is set once whatever lies under the staged name in
-// the copy folder is this run's to remove.
-static bool CopyRow(const StagedFile& row, const GroupFolders& folders, bool* ours, InstallFailure* failure)
+// the copy folder is this run's to remove; `held`, when a program held the
+// fresh copy as it was to be checked (CheckHeldCopies comes back to it).
+static bool CopyRow(const StagedFile& row, const GroupFolders& folders, bool* ours, bool* held,
+                    InstallFailure* failure)
 {
     RowPaths paths;
     if (!RowPathsFit(row, folders, &paths, failure))
@@ -77,15 +107,36 @@ static bool CopyRow(const StagedFile& row, const GroupFolders& folders, bool* ou
             return FailNamingCopy(row, paths, folders, IDS_FILE_IN_USE, failure);
         return Fail(failure, IDS_IO_ERROR);
     }
-    switch (CheckStagedCopy(paths.staged, row.stagedName)) {
-    case CopyIntact:
-        return true;
-    case CopyDamaged:
-        return Fail(failure, IDS_DAMAGED);
-    case CopyHeld:
-        return FailNamingCopy(row, paths, folders, IDS_FILE_IN_USE, failure);
-    default:
-        return Fail(failure, IDS_IO_ERROR);
+    CopyCheck check = CheckStagedCopy(paths.staged, row.stagedName);
+    *held = check == CopyHeld;
+    return check == CopyIntact || *held || FailChecking(check, row, paths, folders, failure);
+}
+
+// Checks the copies that a program held when they were made, all of them in
+// turn until none is left, each as soon as it is let go.
+static bool CheckHeldCopies(const InstallPlan& plan, const RunFolders& run, InstallFailure* failure)
+{
+    DWORD checked = GetTickCount();
+    for (;;) {
+        bool left = false;
+        PlanRow at;
+        RowPaths paths;
+        for (bool more = FirstPlanRow(plan, run, &at); more; more = NextPlanRow(plan, run, &at)) {
+            if (!Unchecked[at.number] || !MakeRowPaths(*at.row, at.folders, &paths))
+                continue;
+            CopyCheck check = CheckStagedCopy(paths.staged, at.row->stagedName);
+            if (check == CopyHeld && GetTickCount() - checked < OWN_COPIES_WAIT_MS) {
+                left = true;
+                continue;
+            }
+            if (check != CopyIntact)
+                return FailChecking(check, *at.row, paths, at.folders, failure);
+            Unchecked[at.number] = false;
+            checked = GetTickCount();
+        }
+        if (!left)
+            return true;
+        Sleep(OWN_COPIES_POLL_MS);
     }
 }
 
@@ -93,34 +144,38 @@ bool CopyPlan(HWND dialog, const InstallPlan& plan, const RunFolders& run, unsig
               InstallFailure* failure)
 {
     *reached = 0;
-    for (unsigned int g = 0; g < plan.groupCount; ++g) {
-        const StagedGroup& group = *plan.groups[g];
-        GroupFolders folders = FoldersOf(run, group);
-        for (unsigned int i = 0; i < group.rowCount; ++i) {
-            bool ours = false;
-            bool copied = CopyRow(group.rows[i], folders, &ours, failure);
-            *reached += ours;
-            if (!copied)
-                return false;
-            if (group.advancesProgress)
-                PostMessageA(GetDlgItem(dialog, IDC_PROGRESS), PBM_SETPOS, PercentOf(group.rowCount, i + 1), 0);
-        }
+    PlanRow at;
+    RowPaths paths;
+    for (bool more = FirstPlanRow(plan, run, &at); more; more = NextPlanRow(plan, run, &at)) {
+        if (at.number >= MAX_PLAN_ROWS)
+            return Fail(failure, IDS_IO_ERROR);
+        if (!RowPathsFit(*at.row, at.folders, &paths, failure))
+            return false;
+        bool ours = false;
+        bool copied = true;
+        Unchecked[at.number] = false;
+        // A copy that waits for the restart, left by an earlier run, is kept
+        // as it is: the restart renames it.
+        if (!IsReplacedAtRestart(paths.staged))
+            copied = CopyRow(*at.row, at.folders, &ours, &Unchecked[at.number], failure);
+        *reached += ours;
+        if (!copied)
+            return false;
+        const StagedGroup& group = *plan.groups[at.group];
+        if (group.advancesProgress)
+            PostMessageA(GetDlgItem(dialog, IDC_PROGRESS), PBM_SETPOS, PercentOf(group.rowCount, at.index + 1), 0);
     }
-    return true;
+    return CheckHeldCopies(plan, run, failure);
 }
 
 void RemoveCopies(const InstallPlan& plan, const RunFolders& run, unsigned int reached)
 {
-    unsigned int row = 0;
-    for (unsigned int g = 0; g < plan.groupCount; ++g) {
-        const StagedGroup& group = *plan.groups[g];
-        GroupFolders folders = FoldersOf(run, group);
-        for (unsigned int i = 0; i < group.rowCount; ++i, ++row) {
-            RowPaths paths;
-            if (MakeRowPaths(group.rows[i], folders, &paths) &&
-                (row < reached || !StandsForTarget(group.rows[i], paths, folders)))
-                RemoveFile(paths.staged);
-        }
-    }
+    PlanRow at;
+    RowPaths paths;
+    for (bool more = FirstPlanRow(plan, run, &at); more; more = NextPlanRow(plan, run, &at))
+        if (MakeRowPaths(*at.row, at.folders, &paths) &&
+            (at.number < reached || !StandsForTarget(*at.row, paths, at.folders)) &&
+            !IsReplacedAtRestart(paths.staged))
+            RemoveFile(paths.staged);
     RemoveInstallerTempFiles(run.install);
 }

@@ -40,8 +40,10 @@ extern const StagedGroup* const AllStagedGroups[STAGED_GROUP_COUNT];
 // Number of staged files in the whole table.
 const unsigned int STAGED_FILE_COUNT = 41;
 
-// The groups a run installs, in installation order.
+// The groups a run installs, in installation order, and the most rows they
+// hold together.
 const unsigned int MAX_PLAN_GROUPS = 3;
+const unsigned int MAX_PLAN_ROWS = 40;
 struct InstallPlan {
     const StagedGroup* groups[MAX_PLAN_GROUPS];
     unsigned int groupCount;

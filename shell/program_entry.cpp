@@ -2,12 +2,33 @@
 // The process has no C runtime: WinMainCRTStartup is the image's entry point.
 #include <windows.h>
 #include "common/app_state.h"
+#include "common/kernel_functions.h"
+#include "common/res_strings.h"
 #include "common/lead_bytes_init.h"
 #include "res/resource.h"
 #include "shell/main_dialog.h"
 
+typedef HANDLE(WINAPI* CreateMutexFunction)(LPSECURITY_ATTRIBUTES, BOOL, LPCSTR);
+
+// The mutex that a running updater holds: a name that only this program
+// uses, without a namespace prefix, which NT 4.0 and the 95 family lack.
+static const char UPDATER_MUTEX[] = "TolvaneUpdater313";
+
 // The size of OSVERSIONINFOA that Windows 95 and NT 4.0 accept.
 static const DWORD OS_VERSION_INFO_SIZE = 148;
+
+// Whether no other updater runs: this process now holds the named mutex
+// that a running updater holds, until it ends. Where the mutex cannot be
+// made at all, nothing tells of another updater, and this one runs.
+static bool IsOnlyUpdater()
+{
+    CreateMutexFunction createMutex =
+        reinterpret_cast<CreateMutexFunction>(FindKernelFunction("CreateMutexA"));
+    if (createMutex == 0)
+        return true;
+    HANDLE mutex = createMutex(0, FALSE, UPDATER_MUTEX);
+    return mutex == 0 || GetLastError() != ERROR_ALREADY_EXISTS;
+}
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 {
@@ -16,6 +37,13 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     OsVersion.dwOSVersionInfoSize = OS_VERSION_INFO_SIZE;
     GetVersionExA(&OsVersion);
     InitLeadBytes();
+    // One updater at a time: a second one (a double-click too many) would
+    // work on the same files. The mutex goes with its process, so one that
+    // was ended never keeps the next from starting.
+    if (!IsOnlyUpdater()) {
+        MessageBoxA(0, LoadResString(IDS_ALREADY_RUNNING), LoadResString(IDS_CAPTION), MB_OK | MB_ICONINFORMATION);
+        return 0;
+    }
     DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_UPDATER), 0, UpdaterDialogProc, 0);
     return 0;
 }

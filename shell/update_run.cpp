@@ -55,7 +55,8 @@ static void DoUpdate(RunOutcome* outcome)
     Fail(&outcome->failure, 0);
     if (!LocateInstallation(outcome->folder))
         return;
-    if (!InstallStagedFiles(outcome->dialog, outcome->folder, &outcome->failure)) {
+    bool waitsForRestart = false;
+    if (!InstallStagedFiles(outcome->dialog, outcome->folder, &outcome->failure, &waitsForRestart)) {
         outcome->message = outcome->failure.message;
         outcome->icon = MB_ICONERROR;
         return;
@@ -64,8 +65,10 @@ static void DoUpdate(RunOutcome* outcome)
     // is in place. Data files that could not move are told about.
     ApplySettingsDefaults();
     outcome->complete = true;
+    // Files that wait for the restart are told about: Tolvane must not run
+    // with some of its files old and some new.
     if (MigrateDataFiles(outcome->folder, outcome->dataFolder))
-        outcome->message = IDS_DONE;
+        outcome->message = waitsForRestart ? IDS_DONE_AT_RESTART : IDS_DONE;
     else {
         outcome->message = IDS_DATA_STAYED;
         outcome->icon = MB_ICONWARNING;

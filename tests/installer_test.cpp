@@ -496,12 +496,12 @@ TEST_F(Installation, PathsThatDoNotFitTheFileCallsAreFoundBeforeAnythingIsWritte
     RunFolders run;
     ASSERT_TRUE(FindRunFolders(folder.c_str(), &run, &failure));
     ASSERT_EQ(0u, LoadStagedList(run.own, GroupsForPlatform(OsVersion)));
-    EXPECT_FALSE(PlanCanRun(plan, run, true, &failure));
+    EXPECT_FALSE(PlanCanRun(plan, run, &failure));
     ExpectFailure(IDS_FOLDER_TOO_LONG, folder);
     EXPECT_EQ("", ListFolder(folder)) << "written by the checks";
     // One byte less fits: 259 bytes and the terminating zero.
     lstrcpyA(rows[2].targetName, longName.substr(1).c_str());
-    EXPECT_TRUE(PlanCanRun(plan, run, true, &failure)) << failure.message;
+    EXPECT_TRUE(PlanCanRun(plan, run, &failure)) << failure.message;
 }
 
 }  // namespace

@@ -75,35 +75,38 @@ def text_mask(text, scale):
 
 def banner():
     w, h = 144, 216
-    # 0..191: a blue-to-teal gradient; 192..255: disc and letter colours.
+    # A vertical blue-to-teal gradient in horizontal bands of 6 rows (the
+    # runs stay long), then the disc and letter colours. The colour table
+    # lists only the colours drawn.
+    bands = (h + 5) // 6
     palette = []
-    for i in range(192):
-        t = i / 191
+    for band in range(bands):
+        t = min(191, band * 6 * 191 // h) / 191
         palette.append((int(10 + 20 * t), int(40 + 120 * t), int(120 + 100 * t)))
-    palette.append((255, 255, 255))      # 192 letters
-    palette.append((200, 210, 230))      # 193 disc
-    palette.append((150, 170, 200))      # 194 disc ring
-    palette.append((40, 50, 90))         # 195 hole
+    letters, disc, ring, hole = range(bands, bands + 4)
+    palette.append((255, 255, 255))      # letters
+    palette.append((200, 210, 230))      # disc
+    palette.append((150, 170, 200))      # disc ring
+    palette.append((40, 50, 90))         # hole
     title = text_mask("TOLVANE", 3)
     version = text_mask("3.13", 3)
     cx, cy = 72, 120
 
     def pixel(x, y):
         if (x - 9, y - 20) in title:
-            return 192
+            return letters
         if (x - 36, y - 180) in version:
-            return 192
+            return letters
         d2 = (x - cx) ** 2 + (y - cy) ** 2
         if d2 < 8 ** 2:
-            return 195
+            return hole
         if d2 < 14 ** 2:
-            return 194
+            return ring
         if d2 < 50 ** 2:
             # grooves: alternate two shades every few pixels of radius
-            return 193 if int(d2 ** 0.5) % 6 else 194
-        # Horizontal bands of a vertical gradient keep the runs long.
-        return min(191, (y // 6) * 6 * 191 // h)
-    return bmp8(w, h, palette, pixel, rle=True)
+            return disc if int(d2 ** 0.5) % 6 else ring
+        return y // 6
+    return bmp8(w, h, palette, pixel, rle=True, listed=len(palette))
 
 def logo():
     w, h = 110, 28

@@ -1,0 +1,110 @@
+// ReplaceAtRestart, DeleteAtRestart, CommitRestartList, IsReplacedAtRestart
+// and StartRestartList, over the NT family's pending renames or the Windows
+// 95 family's WININIT.INI. The pending renames are read back from the
+// registry value in which the system keeps them: pairs of names (the source
+// as "\??\" and its full path, then the target, "!" before it when it is to
+// be replaced, or nothing for a delete).
+#include <windows.h>
+#include "common/app_state.h"
+#include "common/file_ops.h"
+#include "common/path_helpers.h"
+#include "common/path_kind.h"
+#include "common/restart_list.h"
+#include "common/text.h"
+#include "common/wininit_file.h"
+
+static const char SESSION_MANAGER_KEY[] = "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
+static const char PENDING_RENAMES[] = "PendingFileRenameOperations";  // REG_MULTI_SZ
+static const char NT_PATH_PREFIX[] = "\\??\\";
+static const char DELETE_KEY[] = "NUL";
+
+// The pending renames as read, in uninitialised data; two terminators more.
+static char Pending[65536 + 2];
+
+// The short form of the existing file `path`, for a line of WININIT.INI.
+// A target that is missing (its old file renamed aside and not put back)
+// has none: its row is left to the next run.
+static bool GetShortName(const char* path, char* out)
+{
+    DWORD length = GetShortPathNameA(path, out, PATH_BUFFER_SIZE);
+    return length != 0 && length < PATH_BUFFER_SIZE;
+}
+
+// Queues the line `key=value`, with `value` and (unless it is NUL) `key` in
+// their short forms.
+static bool QueueShortLine(const char* key, const char* value)
+{
+    char shortKey[PATH_BUFFER_SIZE];
+    char shortValue[PATH_BUFFER_SIZE];
+    if (key != DELETE_KEY && !GetShortName(key, shortKey))
+        return false;
+    return GetShortName(value, shortValue) && QueueWininitLine(key == DELETE_KEY ? key : shortKey, shortValue);
+}
+
+bool ReplaceAtRestart(const char* copy, const char* target)
+{
+    if (IsWindows95Family())
+        return QueueShortLine(target, copy);
+    return OpRenameAtRestart(copy, target) != FALSE;
+}
+
+bool DeleteAtRestart(const char* path)
+{
+    if (IsWindows95Family())
+        return QueueShortLine(DELETE_KEY, path);
+    return OpRenameAtRestart(path, 0) != FALSE;
+}
+
+bool CommitRestartList()
+{
+    return !IsWindows95Family() || WriteWininitLines();
+}
+
+// Whether a pending rename of the NT family renames `copy` to a target. A
+// list that cannot be read names nothing: there, a rename whose source is
+// gone changes nothing.
+static bool PendingRenameNames(const char* copy)
+{
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, SESSION_MANAGER_KEY, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+        return false;
+    DWORD type = 0;
+    DWORD size = sizeof Pending - 2;
+    LONG status = RegQueryValueExA(key, PENDING_RENAMES, 0, &type, reinterpret_cast<BYTE*>(Pending), &size);
+    RegCloseKey(key);
+    if (status != ERROR_SUCCESS || type != REG_MULTI_SZ || size > sizeof Pending - 2)
+        return false;
+    Pending[size] = 0;
+    Pending[size + 1] = 0;
+    const unsigned int prefixLength = sizeof NT_PATH_PREFIX - 1;
+    for (const char* source = Pending; *source != 0;) {
+        const char* target = source + TextLength(source) + 1;
+        const char* name = source;
+        if (TextLength(name) > prefixLength && CompareStringA(LOCALE_SYSTEM_DEFAULT, 0, name, prefixLength,
+                                                             NT_PATH_PREFIX, prefixLength) == CSTR_EQUAL)
+            name += prefixLength;
+        if (target[0] != 0 && lstrcmpiA(name, copy) == 0)
+            return true;
+        source = target + TextLength(target) + 1;
+        if (source >= Pending + size)
+            break;
+    }
+    return false;
+}
+
+bool IsReplacedAtRestart(const char* copy)
+{
+    if (QueryPath(copy) != PathFile)
+        return false;
+    if (!IsWindows95Family())
+        return PendingRenameNames(copy);
+    char shortCopy[PATH_BUFFER_SIZE];
+    return GetShortName(copy, shortCopy) && WininitRenames(shortCopy);
+}
+
+void StartRestartList()
+{
+    ClearWininitQueue();
+    if (IsWindows95Family())
+        FinishWininitRewrite();
+}
