@@ -8,6 +8,11 @@
 
 inline const std::string CAPTION = Sjis(u8"Tolvane アップデーター");
 inline const std::string DONE = Sjis(u8"アップデートは正常に終了しました。");
+// Some files wait for the restart.
+inline const std::string DONE_AT_RESTART = Sjis(
+    u8"アップデートは終了しました。\n使用中のファイルは、Windowsの再起動時に置き換えられます。\n再起動するまでTolvaneを起動しないで下さい。");
+inline const std::string ALREADY_RUNNING =
+    Sjis(u8"アップデーターはすでに起動しています。\n起動中のアップデーターをご利用下さい。");
 inline const std::string NOT_INSTALLED = Sjis(
     u8"アップデート可能なバージョンがインストールされていません。\n対象バージョンがインストールされていることをご確認下さい。\n\nまた、Tolvaneがパソコンにプリインストールされて\nいた場合、最低一度は、Tolvaneを起動してから\nアップデートをして下さい。");
 inline const std::string IO_ERROR = Sjis(

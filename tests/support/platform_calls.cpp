@@ -215,6 +215,13 @@ const Row TABLE[] = {
       "Platform SDK: CreateFile (ANSI names limited to MAX_PATH; FILE_SHARE_DELETE and FILE_FLAG_DELETE_ON_CLOSE: NT); "
       "Wine kernel32/tests/file.c, test_CopyFileA: CreateFileA(dest, DELETE, ...|FILE_SHARE_DELETE) "
       "\"|| broken(GetLastError() == ERROR_INVALID_PARAMETER) /* Win 9x */\"" },
+    { "CompareStringA", ON_ALL, { Bits(1, Everywhere(NORM_IGNORECASE), "comparison flags") }, nullptr,
+      "Platform SDK: CompareString (the NORM_ flags; CSTR_EQUAL)" },
+    { "CreateMutexA", ON_ALL, { Path(2, Everywhere(MAX_PATH), ANY_FORM, "mutex name") },
+      "looked up at run time; a name without the \"Global\\\" or \"Local\\\" prefix that only Terminal Services "
+      "know, which NT 4.0 and the 95 family would take as part of the name",
+      "Platform SDK: CreateMutex (lpName limited to MAX_PATH; ERROR_ALREADY_EXISTS when the named mutex exists; "
+      "Requirements: Windows 95 and NT 3.1; the prefixes: \"Terminal Services\" remarks)" },
     { "CreateThread", ON_ALL, { Bits(4, Families(CREATE_SUSPENDED, CREATE_SUSPENDED), "creation flags"),
                                 NotNull(5, ON_95_FAMILY, "thread id") },
       "the 95 family fails a call without a place for the thread id",
@@ -256,11 +263,18 @@ const Row TABLE[] = {
     { "GetModuleHandleA", ON_ALL, { Path(0) }, nullptr, "Platform SDK: GetModuleHandle" },
     { "GetProcAddress", ON_ALL, {}, nullptr, "Platform SDK: GetProcAddress" },
     { "GetProcessHeap", ON_ALL, {}, nullptr, "Platform SDK: GetProcessHeap" },
-    { "GetShortPathNameA", ON_ALL, { Path(0) }, nullptr, "Platform SDK: GetShortPathName; Wine kernel32/tests/path.c" },
+    { "GetShortPathNameA", ON_ALL, { Path(0, Everywhere(MAX_PATH), NO_SEPARATOR_BUT_ROOT) },
+      "a folder's name ending in \"\\\" is taken by the NT family and by Wine; no source says the 95 family takes "
+      "it, so the updater asks without one, as it asks GetFileAttributesA",
+      "Platform SDK: GetShortPathName; Wine kernel32/tests/path.c (the 95 family's answers on long and short "
+      "names; none with a trailing separator)" },
     { "GetSystemDirectoryA", ON_ALL, {}, nullptr, "Platform SDK: GetSystemDirectory" },
+    { "GetTickCount", ON_ALL, {}, nullptr, "Platform SDK: GetTickCount" },
     { "GetTempPathA", ON_ALL, {}, nullptr, "Platform SDK: GetTempPath" },
     { "GetVersionExA", ON_ALL, {}, "OSVERSIONINFOEXA only from NT 4.0 SP6 and 98; the updater passes OSVERSIONINFOA",
       "Platform SDK: GetVersionEx, OSVERSIONINFOEX Requirements" },
+    { "GetWindowsDirectoryA", ON_ALL, {}, nullptr,
+      "Platform SDK: GetWindowsDirectory; Knowledge Base Q140570 (WININIT.INI lies in the Windows folder)" },
     { "HeapAlloc", ON_ALL, { Bits(1, Everywhere(HEAP_NO_SERIALIZE | HEAP_GENERATE_EXCEPTIONS | HEAP_ZERO_MEMORY), "flags") },
       nullptr, "Platform SDK: HeapAlloc" },
     { "HeapFree", ON_ALL, { Bits(1, Everywhere(HEAP_NO_SERIALIZE), "flags") }, nullptr, "Platform SDK: HeapFree" },
@@ -271,8 +285,10 @@ const Row TABLE[] = {
     { "MoveFileExA", ON_NT_FAMILY,
       { Path(0), Path(1), Bits(2, Each(0, 0, 0xF, 0x3F, 0x3F), "flags") },
       "the 95 family exports it as a stub that fails with ERROR_CALL_NOT_IMPLEMENTED; looked up at run time",
-      "Knowledge Base Q129532 (MoveFileEx is not supported on Windows 95, which uses WININIT.INI), Q202071 "
-      "(MOVEFILE_DELAY_UNTIL_REBOOT needs an administrator on NT); Platform SDK: MoveFileEx (flags)" },
+      "Knowledge Base Q129532 (MoveFileEx is not supported on Windows 95, which uses WININIT.INI), Q140570 "
+      "(WININIT.INI: short names, one volume, carried out in order), Q202071 (MOVEFILE_DELAY_UNTIL_REBOOT needs an "
+      "administrator on NT); Platform SDK: MoveFileEx (flags; a NULL new name with MOVEFILE_DELAY_UNTIL_REBOOT "
+      "deletes at the restart; the renames are carried out in the order they were asked for)" },
     { "ReadFile", ON_ALL, {}, nullptr, "Platform SDK: ReadFile" },
     { "RemoveDirectoryA", ON_ALL, { Path(0) }, nullptr, "Platform SDK: RemoveDirectory" },
     { "SetFileAttributesA", ON_ALL,
@@ -281,6 +297,7 @@ const Row TABLE[] = {
       nullptr, "Platform SDK: SetFileAttributes (FILE_ATTRIBUTE_NOT_CONTENT_INDEXED: Windows 2000)" },
     { "Sleep", ON_ALL, {}, nullptr, "Platform SDK: Sleep" },
     { "WaitForSingleObject", ON_ALL, {}, nullptr, "Platform SDK: WaitForSingleObject" },
+    { "WriteFile", ON_ALL, {}, nullptr, "Platform SDK: WriteFile" },
     { "lstrcmpiA", ON_ALL, {}, nullptr, "Platform SDK: lstrcmpi" },
     { "lstrlenA", ON_ALL, {}, nullptr, "Platform SDK: lstrlen" },
     // SHELL32 / SHFOLDER

@@ -1,5 +1,6 @@
 // Registry helpers over the real registry of the test prefix.
 #include "support/registry_fixture.h"
+#include <fstream>
 
 const char APP_PATHS_KEY[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\TOLVANE.EXE";
 const char SETTINGS_KEY[] = "Software\\Morvex\\Tolvane";
@@ -93,4 +94,53 @@ void RegisterInstallFolder(const std::string& folder)
 {
     DeleteKeyTree(HKEY_LOCAL_MACHINE, APP_PATHS_KEY);
     WriteStringValue(HKEY_LOCAL_MACHINE, APP_PATHS_KEY, "Path", folder);
+}
+
+static const char SESSION_MANAGER[] = "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
+static const char PENDING_RENAMES[] = "PendingFileRenameOperations";
+
+static std::string WindowsFile(const char* name)
+{
+    char folder[MAX_PATH] = "";
+    GetWindowsDirectoryA(folder, MAX_PATH);
+    return std::string(folder) + "\\" + name;
+}
+
+void ForgetRestartLists()
+{
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, SESSION_MANAGER, 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
+        RegDeleteValueA(key, PENDING_RENAMES);
+        RegCloseKey(key);
+    }
+    for (const char* name : { "WININIT.INI", "WININIT.BAK", "WININIT.TLN", "WININIT.TLO" })
+        DeleteFileA(WindowsFile(name).c_str());
+}
+
+int RestartRenamesOf(const std::string& copy, bool windows95)
+{
+    int count = 0;
+    if (!windows95) {
+        RegValue value = ReadValue(HKEY_LOCAL_MACHINE, SESSION_MANAGER, PENDING_RENAMES);
+        std::string names(value.data.begin(), value.data.end());
+        // Pairs of names: the source, then its target ("" for a delete).
+        for (size_t at = 0; at < names.size() && names[at] != 0;) {
+            std::string source = names.c_str() + at;
+            at += source.size() + 1;
+            std::string target = at < names.size() ? names.c_str() + at : "";
+            at += target.size() + 1;
+            count += !target.empty() && lstrcmpiA(source.c_str(), ("\\??\\" + copy).c_str()) == 0;
+        }
+        return count;
+    }
+    char shortCopy[MAX_PATH] = "";
+    GetShortPathNameA(copy.c_str(), shortCopy, MAX_PATH);
+    std::ifstream file(WindowsFile("WININIT.INI"));
+    for (std::string line; std::getline(file, line);) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        size_t equals = line.find('=');
+        count += equals != std::string::npos && lstrcmpiA(line.substr(equals + 1).c_str(), shortCopy) == 0;
+    }
+    return count;
 }

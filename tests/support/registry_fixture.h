@@ -31,4 +31,12 @@ std::string DwordBytes(DWORD value);
 // Registers `folder` as the "Path" of the installed main executable.
 void RegisterInstallFolder(const std::string& folder);
 
+// Forgets what waits for the next restart: the NT family's pending renames
+// and WININIT.INI (with the names of our own that its rewrite takes).
+void ForgetRestartLists();
+
+// How many renames waiting for the restart have `copy` as their source: in
+// the pending renames, or (`windows95`) in WININIT.INI's short names.
+int RestartRenamesOf(const std::string& copy, bool windows95);
+
 #endif

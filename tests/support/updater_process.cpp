@@ -25,7 +25,7 @@ void UpdaterProcess::Forget()
     dialog = nullptr;
 }
 
-bool UpdaterProcess::Start(const std::string& exePath, const std::string& currentFolder)
+bool UpdaterProcess::Start(const std::string& exePath, const std::string& currentFolder, bool waitForDialog)
 {
     Forget();
     STARTUPINFOA startup = {};
@@ -41,6 +41,8 @@ bool UpdaterProcess::Start(const std::string& exePath, const std::string& curren
     process = info.hProcess;
     processId = info.dwProcessId;
     threadId = info.dwThreadId;
+    if (!waitForDialog)
+        return true;
     dialog = WaitForThreadWindow(threadId, Sjis(u8"Tolvane アップデーター Ver 3.13"), 20000);
     return dialog != nullptr;
 }

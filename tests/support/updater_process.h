@@ -16,8 +16,10 @@ public:
     UpdaterProcess& operator=(const UpdaterProcess&) = delete;
 
     // Starts `exePath` in `currentFolder` (default: the exe's own folder)
-    // and waits for its main dialog; false on timeout.
-    bool Start(const std::string& exePath, const std::string& currentFolder = std::string());
+    // and, unless `waitForDialog` is false, waits for its main dialog; false
+    // on timeout.
+    bool Start(const std::string& exePath, const std::string& currentFolder = std::string(),
+               bool waitForDialog = true);
     // Wine only: starts `exePath` from a Unix shell with Wine's relay trace
     // (with process ids), which Wine writes to the program's Unix standard
     // error, into `traceFile`; then waits for its dialog and opens its
