@@ -35,13 +35,22 @@ HolderAnswer AskHolder(const char* path)
     }
 }
 
-HolderAnswer AskHolderAfterWaiting(const char* path)
+HolderAnswer AskHolderAfterWaiting(const char* path, bool ownFile)
 {
     unsigned int waits = 0;
+    DWORD since = GetTickCount();
     HolderAnswer answer;
-    while ((answer = AskHolder(path)) == FileHeld && WaitAgain(&waits)) {
+    while ((answer = AskHolder(path)) == FileHeld && (ownFile ? WaitForOwnFiles(since) : WaitAgain(&waits))) {
     }
     return answer;
+}
+
+bool WaitForOwnFiles(DWORD since)
+{
+    if (GetTickCount() - since >= OWN_FILES_WAIT_MS)
+        return false;
+    Sleep(HOLDER_WAIT_MS);
+    return true;
 }
 
 bool WaitAgain(unsigned int* waits)

@@ -22,8 +22,19 @@ enum HolderAnswer {
 // whether anyone has it open. A read-only attribute stops neither question.
 HolderAnswer AskHolder(const char* path);
 
-// AskHolder once a holder has had its 5 s to let go.
-HolderAnswer AskHolderAfterWaiting(const char* path);
+// How long the update waits for a file of its own (a fresh copy, an old
+// target it set aside) that another program holds: only a virus scanner
+// that reads each new file has reason to, and it lets go of each in turn,
+// however long it reads.
+const DWORD OWN_FILES_WAIT_MS = 15000;
+
+// AskHolder once a holder has had its 5 s to let go, or with `ownFile` its
+// OWN_FILES_WAIT_MS.
+HolderAnswer AskHolderAfterWaiting(const char* path, bool ownFile = false);
+
+// Waits 250 ms, unless OWN_FILES_WAIT_MS have passed since `since` (a
+// GetTickCount). True: try again.
+bool WaitForOwnFiles(DWORD since);
 
 // After an operation on `path` failed with `error` (GetLastError right after
 // it): true, having waited 250 ms, when a program holds the file and the

@@ -49,7 +49,7 @@ static bool ChooseFates(const InstallPlan& plan, const RunFolders& run, InstallF
             continue;
         }
         unsigned int message = TargetCanBeReplaced(*at.row, paths, AskHolderAfterWaiting(paths.target));
-        if (message == IDS_FILE_IN_USE || AskHolderAfterWaiting(paths.staged) == FileHeld)
+        if (message == IDS_FILE_IN_USE || AskHolderAfterWaiting(paths.staged, true) == FileHeld)
             *fate = AtRestart;
         else if (message != 0)
             return FailNaming(failure, message, at.folders.shown, at.row->targetName);
@@ -115,7 +115,7 @@ static bool ReplaceRow(const PlanRow& at, InstallFailure* failure)
 // together; one still held then, or still loaded, goes at the restart.
 static bool RemoveOldTargets(const InstallPlan& plan, const RunFolders& run)
 {
-    unsigned int waits = 0;
+    DWORD since = GetTickCount();
     for (bool last = false;;) {
         SetAsideLeft left = NoSetAsideLeft;
         PlanRow at;
@@ -129,7 +129,7 @@ static bool RemoveOldTargets(const InstallPlan& plan, const RunFolders& run)
         }
         if (last || left == NoSetAsideLeft)
             return CommitRestartList();
-        last = left != SetAsideHeld || !WaitAgain(&waits);
+        last = left != SetAsideHeld || !WaitForOwnFiles(since);
     }
 }
 
@@ -184,6 +184,10 @@ bool InstallStagedFiles(HWND dialog, const char* installFolder, InstallFailure* 
         RemoveCopies(plan, run, reached);
     if (installed || !replacing)
         RemoveWorkFolders(run);
+    // The copy step's temporary files that a program held when the copy
+    // step tried to remove them have been let go by now.
+    if (installed)
+        RemoveInstallerTempFiles(run.install);
     if (waitsForRestart != 0)
         *waitsForRestart = installed && waiting;
     return installed;

@@ -24,12 +24,6 @@ static const UINT TEMP_NAME_LENGTH = 260;
 static const DWORD HELD_COPY_BITS = VIF_SHARINGVIOLATION | VIF_ACCESSVIOLATION | VIF_FILEINUSE |
                                     VIF_CANNOTCREATE | VIF_CANNOTDELETE | VIF_CANNOTRENAME;
 
-// How long this run's fresh copies are waited for, together, from the
-// last time one of them could be checked: only a virus scanner that reads
-// every new file has reason to hold them, and it lets go of each in turn.
-static const DWORD OWN_COPIES_WAIT_MS = 15000;
-static const DWORD OWN_COPIES_POLL_MS = 250;
-
 // The rows whose fresh copy a program held when it was to be checked.
 static bool Unchecked[MAX_PLAN_ROWS];
 
@@ -113,11 +107,12 @@ static bool CopyRow(const StagedFile& row, const GroupFolders& folders, bool* ou
 }
 
 // Checks the copies that a program held when they were made, all of them in
-// turn until none is left, each as soon as it is let go.
+// turn until none is left, each as soon as it is let go; they are waited for
+// together, from the last time one of them could be checked.
 static bool CheckHeldCopies(const InstallPlan& plan, const RunFolders& run, InstallFailure* failure)
 {
     DWORD checked = GetTickCount();
-    for (;;) {
+    for (bool last = false;; last = !WaitForOwnFiles(checked)) {
         bool left = false;
         PlanRow at;
         RowPaths paths;
@@ -125,7 +120,7 @@ static bool CheckHeldCopies(const InstallPlan& plan, const RunFolders& run, Inst
             if (!Unchecked[at.number] || !MakeRowPaths(*at.row, at.folders, &paths))
                 continue;
             CopyCheck check = CheckStagedCopy(paths.staged, at.row->stagedName);
-            if (check == CopyHeld && GetTickCount() - checked < OWN_COPIES_WAIT_MS) {
+            if (check == CopyHeld && !last) {
                 left = true;
                 continue;
             }
@@ -136,7 +131,6 @@ static bool CheckHeldCopies(const InstallPlan& plan, const RunFolders& run, Inst
         }
         if (!left)
             return true;
-        Sleep(OWN_COPIES_POLL_MS);
     }
 }
 
