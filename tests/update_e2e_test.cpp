@@ -1139,16 +1139,21 @@ TEST_F(Update, EveryCallIsOneThatEachPlatformAccepts)
                 }
         };
 
-        // A program file read-only, as it came off a CD.
+        // A program file read-only, as it came off a CD, and one that
+        // another program holds for good, replaced at the restart.
         FreshMachine(family);
         const std::string readOnly = install + "\\TVDEVICE.INI";
         ASSERT_TRUE(SetFileAttributesA(readOnly.c_str(), FILE_ATTRIBUTE_READONLY));
         traceRun();
         Launch();
-        StartExpecting(DONE, BoxIcon::Information);
-        ExpectUpdated(family);
+        {
+            HeldFile holder(install + "\\TVMEDIA.DLL", GENERIC_READ, FILE_SHARE_READ);
+            ASSERT_TRUE(holder.Held());
+            StartExpecting(DONE_AT_RESTART, BoxIcon::Information);
+        }
         EXPECT_EQ(1u, Exit(IDYES).size());
         EXPECT_TRUE(WaitFor([this] { return !updater.Running(); }, 30000)) << "the restart ends the updater";
+        ExpectUpdated(family);
         checkRun("complete update");
 
         // Registered as an expandable string, as some installers write it.
@@ -1189,7 +1194,8 @@ TEST_F(Update, EveryCallIsOneThatEachPlatformAccepts)
         EXPECT_EQ(runs, keys) << "one lookup a run";
         // Calls of every run: missing, the trace would miss what it checks.
         for (const char* function : { "GetVersionExA", "HeapAlloc", "HeapFree", "CreateThread", "MsgWaitForMultipleObjects",
-                                      "MessageBoxA", "RegOpenKeyExA", "GetFileVersionInfoA" })
+                                      "MessageBoxA", "RegOpenKeyExA", "GetFileVersionInfoA", "CreateMutexA",
+                                      family.platformId == 1 ? "GetWindowsDirectoryA" : "MoveFileExA" })
             EXPECT_EQ(1u, check.functions.count(function)) << function << " is not in the trace";
         calls += check.calls;
         reached.insert(check.functions.begin(), check.functions.end());
