@@ -11,6 +11,27 @@
 #include <windows.h>
 #include "common/kernel_functions.h"
 
+// Creates `path` (over a file of that name) holding the `size` bytes at
+// `bytes`. True only when every byte was written.
+inline BOOL WriteNewFile(const char* path, const void* bytes, DWORD size)
+{
+    HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, 0, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, 0);
+    if (file == INVALID_HANDLE_VALUE)
+        return FALSE;
+    DWORD written = 0;
+    BOOL whole = WriteFile(file, bytes, size, &written, 0) && written == size;
+    return CloseHandle(file) && whole;
+}
+
+// The NT family's pending renames: `from` takes the name `to` at the next
+// restart, replacing a file of that name, or with `to` 0 is deleted then.
+inline BOOL RenameAtRestart(const char* from, const char* to)
+{
+    MoveFileExFunction moveFileEx = FindMoveFileEx();
+    DWORD flags = MOVEFILE_DELAY_UNTIL_REBOOT | (to != 0 ? MOVEFILE_REPLACE_EXISTING : 0);
+    return moveFileEx != 0 && moveFileEx(from, to, flags);
+}
+
 #ifdef UPDATER_STOP_POINTS
 
 DWORD OpInstallCopy(char* sourceName, char* destinationName, char* sourceFolder,
@@ -44,25 +65,8 @@ inline BOOL OpDelete(const char* path) { return DeleteFileA(path); }
 inline BOOL OpRename(const char* from, const char* to) { return MoveFileA(from, to); }
 // Copies over an existing file of the destination name.
 inline BOOL OpCopy(const char* from, const char* to) { return CopyFileA(from, to, FALSE); }
-// Creates `path` (over a file of that name) holding the `size` bytes at
-// `bytes`. True only when every byte was written.
-inline BOOL OpWriteNew(const char* path, const void* bytes, DWORD size)
-{
-    HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, 0, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, 0);
-    if (file == INVALID_HANDLE_VALUE)
-        return FALSE;
-    DWORD written = 0;
-    BOOL whole = WriteFile(file, bytes, size, &written, 0) && written == size;
-    return CloseHandle(file) && whole;
-}
-// The NT family's pending renames: `from` takes the name `to` at the next
-// restart, replacing a file of that name, or with `to` 0 is deleted then.
-inline BOOL OpRenameAtRestart(const char* from, const char* to)
-{
-    MoveFileExFunction moveFileEx = FindMoveFileEx();
-    DWORD flags = MOVEFILE_DELAY_UNTIL_REBOOT | (to != 0 ? MOVEFILE_REPLACE_EXISTING : 0);
-    return moveFileEx != 0 && moveFileEx(from, to, flags);
-}
+inline BOOL OpWriteNew(const char* path, const void* bytes, DWORD size) { return WriteNewFile(path, bytes, size); }
+inline BOOL OpRenameAtRestart(const char* from, const char* to) { return RenameAtRestart(from, to); }
 inline BOOL OpCreateFolder(const char* path) { return CreateDirectoryA(path, 0); }
 inline BOOL OpRemoveFolder(const char* path) { return RemoveDirectoryA(path); }
 

@@ -38,9 +38,7 @@ static bool ChooseFates(const InstallPlan& plan, const RunFolders& run, InstallF
     PlanRow at;
     RowPaths paths;
     for (bool more = FirstPlanRow(plan, run, &at); more; more = NextPlanRow(plan, run, &at)) {
-        if (at.number >= MAX_PLAN_ROWS)
-            return Fail(failure, IDS_IO_ERROR);
-        if (!RowPathsFit(*at.row, at.folders, &paths, failure))
+        if (!PlanRowPathsFit(at, &paths, failure))
             return false;
         RowFate* fate = &Fates[at.number];
         *fate = ReplaceNow;

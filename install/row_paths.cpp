@@ -34,6 +34,11 @@ bool RowPathsFit(const StagedFile& row, const GroupFolders& folders, RowPaths* p
     return MakeRowPaths(row, folders, paths) || Fail(failure, IDS_FOLDER_TOO_LONG, folders.shown);
 }
 
+bool PlanRowPathsFit(const PlanRow& at, RowPaths* paths, InstallFailure* failure)
+{
+    return at.number < MAX_PLAN_ROWS ? RowPathsFit(*at.row, at.folders, paths, failure) : Fail(failure, IDS_IO_ERROR);
+}
+
 bool IsCopyBesideTarget(const GroupFolders& folders)
 {
     return lstrcmpiA(folders.copy, folders.destination) == 0;

@@ -23,6 +23,10 @@ bool MakeRowPaths(const StagedFile& row, const GroupFolders& folders, RowPaths* 
 // IDS_FOLDER_TOO_LONG, naming the folder as the user knows it.
 bool RowPathsFit(const StagedFile& row, const GroupFolders& folders, RowPaths* paths, InstallFailure* failure);
 
+// RowPathsFit for the row `at` of a plan; a row past MAX_PLAN_ROWS, which
+// the run's records of its rows cannot hold, fails with IDS_IO_ERROR.
+bool PlanRowPathsFit(const PlanRow& at, RowPaths* paths, InstallFailure* failure);
+
 // Whether the copy of the row lies beside its target.
 bool IsCopyBesideTarget(const GroupFolders& folders);
 

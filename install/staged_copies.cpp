@@ -141,9 +141,7 @@ bool CopyPlan(HWND dialog, const InstallPlan& plan, const RunFolders& run, unsig
     PlanRow at;
     RowPaths paths;
     for (bool more = FirstPlanRow(plan, run, &at); more; more = NextPlanRow(plan, run, &at)) {
-        if (at.number >= MAX_PLAN_ROWS)
-            return Fail(failure, IDS_IO_ERROR);
-        if (!RowPathsFit(*at.row, at.folders, &paths, failure))
+        if (!PlanRowPathsFit(at, &paths, failure))
             return false;
         bool ours = false;
         bool copied = true;

@@ -14,7 +14,6 @@
 // Like the updater, this build has no C runtime: Win32 calls only.
 #include <windows.h>
 #include "common/file_ops.h"
-#include "common/kernel_functions.h"
 #include "common/path_helpers.h"
 
 static bool SettingsRead;
@@ -187,29 +186,16 @@ BOOL OpWriteNew(const char* path, const void* bytes, DWORD size)
 {
     // Stopped while writing, the file holds the first half of its bytes.
     ReadSettings();
-    if (Count + 1 == StopAt) {
-        HANDLE half = CreateFileA(path, GENERIC_WRITE, 0, 0, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, 0);
-        DWORD written = 0;
-        if (half != INVALID_HANDLE_VALUE) {
-            WriteFile(half, bytes, size / 2, &written, 0);
-            CloseHandle(half);
-        }
-    }
+    if (Count + 1 == StopAt)
+        WriteNewFile(path, bytes, size / 2);
     Step("write", path, "");
-    HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, 0, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, 0);
-    if (file == INVALID_HANDLE_VALUE)
-        return FALSE;
-    DWORD written = 0;
-    BOOL whole = WriteFile(file, bytes, size, &written, 0) && written == size;
-    return CloseHandle(file) && whole;
+    return WriteNewFile(path, bytes, size);
 }
 
 BOOL OpRenameAtRestart(const char* from, const char* to)
 {
     Step("restart-rename", from, to != 0 ? to : "");
-    MoveFileExFunction moveFileEx = FindMoveFileEx();
-    DWORD flags = MOVEFILE_DELAY_UNTIL_REBOOT | (to != 0 ? MOVEFILE_REPLACE_EXISTING : 0);
-    return moveFileEx != 0 && moveFileEx(from, to, flags);
+    return RenameAtRestart(from, to);
 }
 
 BOOL OpCreateFolder(const char* path)
