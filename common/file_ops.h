@@ -12,14 +12,15 @@
 #include "common/kernel_functions.h"
 
 // Creates `path` (over a file of that name) holding the `size` bytes at
-// `bytes`. True only when every byte was written.
+// `bytes`, flushed to the disk through the handle that wrote them. True
+// only when every byte was written and flushed.
 inline BOOL WriteNewFile(const char* path, const void* bytes, DWORD size)
 {
     HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, 0, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, 0);
     if (file == INVALID_HANDLE_VALUE)
         return FALSE;
     DWORD written = 0;
-    BOOL whole = WriteFile(file, bytes, size, &written, 0) && written == size;
+    BOOL whole = WriteFile(file, bytes, size, &written, 0) && written == size && FlushFileBuffers(file);
     return CloseHandle(file) && whole;
 }
 

@@ -21,13 +21,25 @@ static const char DELETE_KEY[] = "NUL";
 // The pending renames as read, in uninitialised data; two terminators more.
 static char Pending[65536 + 2];
 
-// The short form of the existing file `path`, for a line of WININIT.INI.
-// A target that is missing (its old file renamed aside and not put back)
-// has none: its row is left to the next run.
+// The short form of `path` for a line of WININIT.INI: the file's own where
+// it exists, otherwise its folder's joined with its name (a target new in
+// this update, or one renamed aside and not put back: every name of ours
+// and of Tolvane's is already an 8.3 one). False when there is none.
 static bool GetShortName(const char* path, char* out)
 {
     DWORD length = GetShortPathNameA(path, out, PATH_BUFFER_SIZE);
-    return length != 0 && length < PATH_BUFFER_SIZE;
+    if (length != 0 && length < PATH_BUFFER_SIZE)
+        return true;
+    char drive[PATH_DRIVE_SIZE];
+    char dir[PATH_PART_SIZE];
+    char name[PATH_PART_SIZE];
+    char ext[PATH_PART_SIZE];
+    char folder[PATH_BUFFER_SIZE];
+    if (!SplitPath(path, drive, dir, name, ext) || !MakePath(folder, sizeof folder, drive, dir, 0, 0) ||
+        !CopyBareFolder(out, PATH_BUFFER_SIZE, folder))
+        return false;
+    length = GetShortPathNameA(out, folder, sizeof folder);
+    return length != 0 && length < sizeof folder && MakePath(out, PATH_BUFFER_SIZE, 0, folder, name, ext);
 }
 
 // Queues the line `key=value`, with `value` and (unless it is NUL) `key` in
@@ -43,6 +55,11 @@ static bool QueueShortLine(const char* key, const char* value)
 
 bool ReplaceAtRestart(const char* copy, const char* target)
 {
+    // A read-only target would refuse to be replaced: it loses the
+    // attribute now, which is no harm if the restart never comes.
+    DWORD attributes = 0;
+    if (QueryPath(target, &attributes) == PathFile && (attributes & FILE_ATTRIBUTE_READONLY))
+        OpSetAttributes(target, attributes & ~FILE_ATTRIBUTE_READONLY);
     if (IsWindows95Family())
         return QueueShortLine(target, copy);
     return OpRenameAtRestart(copy, target) != FALSE;

@@ -74,13 +74,12 @@ static bool WininitPath(const char* name, char* out)
 }
 
 // Reads WININIT.INI into Image; `length` 0 when there is none. False when
-// it exists and cannot be read whole.
+// it exists and cannot be read whole now.
 static bool ReadWininit(const char* path, unsigned int* length)
 {
     *length = 0;
     Image[0] = 0;
-    DWORD error = 0;
-    HANDLE file = OpenWhenFree(path, GENERIC_READ, FILE_SHARE_READ, &error);
+    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, 0, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, 0);
     if (file == INVALID_HANDLE_VALUE)
         return QueryPath(path) == PathMissing;
     DWORD got = 0;
@@ -201,8 +200,9 @@ bool WriteWininitLines()
     if (!ReadWininit(path, &length))
         return false;
     bool existed = QueryPath(path) == PathFile;
-    FileSize size = { Rewrite(length), 0 };
-    if (!OpWriteNew(newPath, Rewritten, size.low) || !FlushFileAt(newPath, &size)) {
+    // A file that a later run could not read back is not written.
+    unsigned int size = Rewrite(length);
+    if (size > WININIT_MAX || !OpWriteNew(newPath, Rewritten, size)) {
         RemoveFile(newPath);
         return false;
     }
@@ -210,10 +210,11 @@ bool WriteWininitLines()
         RemoveFile(newPath);
         return false;
     }
-    if (!OpRename(newPath, path)) {
-        if (existed)
-            OpRename(oldPath, path);
-        RemoveFile(newPath);
+    if (!RenameWhenFree(newPath, path)) {
+        // The old file goes back under its name; where it cannot, both stay
+        // for the next run to finish the rewrite (FinishWininitRewrite).
+        if (!existed || RenameWhenFree(oldPath, path))
+            RemoveFile(newPath);
         return false;
     }
     // The new name on the disk before the old file goes.
@@ -230,8 +231,10 @@ bool WininitRenames(const char* source)
     unsigned int length = 0;
     unsigned int insertAt = 0;
     bool found = false;
-    return WininitPath(WININIT_NAME, path) && ReadWininit(path, &length) &&
-           ScanWininit(length, source, &insertAt, &found);
+    // A file that cannot be read may name it: the copy is kept.
+    if (!WininitPath(WININIT_NAME, path) || !ReadWininit(path, &length))
+        return true;
+    return ScanWininit(length, source, &insertAt, &found);
 }
 
 void FinishWininitRewrite()

@@ -22,12 +22,14 @@ void ClearWininitQueue();
 // The new file is written under a name of our own and flushed, the old one
 // renamed aside, the new one renamed in, and the old one deleted: a stop at
 // any instant leaves the old file or the new one whole, under its name or
-// under one that FinishWininitRewrite puts back. True when there was
-// nothing to write or every line is in place.
+// under one that FinishWininitRewrite puts back. A file larger than a later
+// run could read back is not written. True when there was nothing to write
+// or every line is in place.
 bool WriteWininitLines();
 
-// Whether a [rename] line renames `source` (a short name). Only our own
-// copies are asked about, and no line of ours deletes one.
+// Whether a [rename] line renames `source` (a short name), or may: a file
+// that cannot be read now counts as naming it. Only our own copies are
+// asked about, and no line of ours deletes one.
 bool WininitRenames(const char* source);
 
 // Finishes a rewrite of WININIT.INI that a stop interrupted: the new file,

@@ -31,8 +31,11 @@ static RowFate Fates[MAX_PLAN_ROWS];
 // Asks every copy and target once more before the first target is touched,
 // and chooses each row's fate: a row that another program holds (its target
 // or its copy) waits for the restart, and so does one that an earlier run
-// left for it. Fails, with nothing asked of the restart yet, when Tolvane
-// runs from its main executable or a target cannot be replaced at all.
+// left for it. Fails before anything is asked of the restart when Tolvane
+// runs from its main executable or a target cannot be replaced at all. (On
+// the NT family each row is asked of the restart at once: should asking
+// fail for a later row, the earlier ones stay asked, and the next run
+// finishes the rest.)
 static bool ChooseFates(const InstallPlan& plan, const RunFolders& run, InstallFailure* failure)
 {
     PlanRow at;
@@ -47,10 +50,10 @@ static bool ChooseFates(const InstallPlan& plan, const RunFolders& run, InstallF
             continue;
         }
         unsigned int message = TargetCanBeReplaced(*at.row, paths, AskHolderAfterWaiting(paths.target));
-        if (message == IDS_FILE_IN_USE || AskHolderAfterWaiting(paths.staged, true) == FileHeld)
-            *fate = AtRestart;
-        else if (message != 0)
+        if (message != 0 && message != IDS_FILE_IN_USE)
             return FailNaming(failure, message, at.folders.shown, at.row->targetName);
+        if (message != 0 || AskHolderAfterWaiting(paths.staged, true) == FileHeld)
+            *fate = AtRestart;
     }
     // Only now, with every row known to go through, is the restart asked.
     for (bool more = FirstPlanRow(plan, run, &at); more; more = NextPlanRow(plan, run, &at))
@@ -111,7 +114,7 @@ static bool ReplaceRow(const PlanRow& at, InstallFailure* failure)
 // runs left. An old target that a program holds for a moment (a virus
 // scanner looking at the name it has just taken) is waited for, all of them
 // together; one still held then, or still loaded, goes at the restart.
-static bool RemoveOldTargets(const InstallPlan& plan, const RunFolders& run)
+static void RemoveOldTargets(const InstallPlan& plan, const RunFolders& run)
 {
     DWORD since = GetTickCount();
     for (bool last = false;;) {
@@ -125,8 +128,12 @@ static bool RemoveOldTargets(const InstallPlan& plan, const RunFolders& run)
             if (row > left)
                 left = row;
         }
-        if (last || left == NoSetAsideLeft)
-            return CommitRestartList();
+        // Old targets left where the restart cannot be asked to delete them
+        // are removed by the next run: the update itself is complete.
+        if (last || left == NoSetAsideLeft) {
+            CommitRestartList();
+            return;
+        }
         last = left != SetAsideHeld || !WaitForOwnFiles(since);
     }
 }
@@ -141,7 +148,8 @@ static bool ReplacePlan(const InstallPlan& plan, const RunFolders& run, bool* wa
             return false;
         *waiting = *waiting || Fates[at.number] == AtRestart;
     }
-    return RemoveOldTargets(plan, run) || Fail(failure, IDS_IO_ERROR);
+    RemoveOldTargets(plan, run);
+    return true;
 }
 
 bool InstallStagedFiles(HWND dialog, const char* installFolder, InstallFailure* failure, bool* waitsForRestart)

@@ -38,7 +38,7 @@
 #define IDS_READ_ERROR          14
 #define IDS_UPDATER_ALONE       15
 #define IDS_FOLDER_TOO_LONG     16  // wsprintfA format: the installation or system folder
-#define IDS_DONE_AT_RESTART     20
+#define IDS_RESTART_NOTICE      20  // follows the outcome when files wait for the restart
 #define IDS_ALREADY_RUNNING     21
 
 // Strings: installed-copy lookup

@@ -11,8 +11,11 @@
 typedef HANDLE(WINAPI* CreateMutexFunction)(LPSECURITY_ATTRIBUTES, BOOL, LPCSTR);
 
 // The mutex that a running updater holds: a name that only this program
-// uses, without a namespace prefix, which NT 4.0 and the 95 family lack.
-static const char UPDATER_MUTEX[] = "TolvaneUpdater313";
+// uses. Where several users can be logged on at once (2000 and XP), it is
+// one for the whole machine; NT 4.0 and the 95 family know no namespace
+// prefix and would take it as part of the name.
+static const char UPDATER_MUTEX[] = "Global\\TolvaneUpdater313";
+static const unsigned int NAMESPACE_PREFIX_LENGTH = 7;
 
 // The size of OSVERSIONINFOA that Windows 95 and NT 4.0 accept.
 static const DWORD OS_VERSION_INFO_SIZE = 148;
@@ -26,8 +29,11 @@ static bool IsOnlyUpdater()
         reinterpret_cast<CreateMutexFunction>(FindKernelFunction("CreateMutexA"));
     if (createMutex == 0)
         return true;
-    HANDLE mutex = createMutex(0, FALSE, UPDATER_MUTEX);
-    return mutex == 0 || GetLastError() != ERROR_ALREADY_EXISTS;
+    bool global = !IsWindows95Family() && OsVersion.dwMajorVersion >= 5;
+    HANDLE mutex = createMutex(0, FALSE, UPDATER_MUTEX + (global ? 0 : NAMESPACE_PREFIX_LENGTH));
+    // Another user's updater holds a mutex that this one may not open.
+    DWORD error = GetLastError();
+    return mutex != 0 ? error != ERROR_ALREADY_EXISTS : error != ERROR_ACCESS_DENIED;
 }
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)

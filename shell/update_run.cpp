@@ -9,6 +9,7 @@
 #include "common/app_state.h"
 #include "common/path_helpers.h"
 #include "common/res_strings.h"
+#include "common/text.h"
 #include "detect/installation_lookup.h"
 #include "install/installer.h"
 #include "post/data_migration.h"
@@ -26,6 +27,7 @@ struct RunOutcome {
     unsigned int message;  // string id of the box
     UINT icon;
     bool complete;  // every file installed: the restart is due
+    bool waitsForRestart;  // some files are replaced only by the restart
     char folder[PATH_BUFFER_SIZE];
     char dataFolder[PATH_BUFFER_SIZE];
     InstallFailure failure;  // what the box names when the installation failed
@@ -50,13 +52,13 @@ static void DoUpdate(RunOutcome* outcome)
     outcome->message = IDS_NOT_INSTALLED;
     outcome->icon = MB_ICONINFORMATION;
     outcome->complete = false;
+    outcome->waitsForRestart = false;
     outcome->folder[0] = 0;
     outcome->dataFolder[0] = 0;
     Fail(&outcome->failure, 0);
     if (!LocateInstallation(outcome->folder))
         return;
-    bool waitsForRestart = false;
-    if (!InstallStagedFiles(outcome->dialog, outcome->folder, &outcome->failure, &waitsForRestart)) {
+    if (!InstallStagedFiles(outcome->dialog, outcome->folder, &outcome->failure, &outcome->waitsForRestart)) {
         outcome->message = outcome->failure.message;
         outcome->icon = MB_ICONERROR;
         return;
@@ -65,10 +67,8 @@ static void DoUpdate(RunOutcome* outcome)
     // is in place. Data files that could not move are told about.
     ApplySettingsDefaults();
     outcome->complete = true;
-    // Files that wait for the restart are told about: Tolvane must not run
-    // with some of its files old and some new.
     if (MigrateDataFiles(outcome->folder, outcome->dataFolder))
-        outcome->message = waitsForRestart ? IDS_DONE_AT_RESTART : IDS_DONE;
+        outcome->message = IDS_DONE;
     else {
         outcome->message = IDS_DATA_STAYED;
         outcome->icon = MB_ICONWARNING;
@@ -139,6 +139,10 @@ static void ShowOutcome(HWND dialog, const RunOutcome& outcome)
     // wsprintfA writes at most 1024 bytes; a format and two path buffers
     // stay well below that. The caption is loaded once the text is made.
     wsprintfA(text, LoadResString(outcome.message), first, second);
+    // Files that wait for the restart are told about whatever else the box
+    // says: Tolvane must not run with some of its files old and some new.
+    if (outcome.waitsForRestart && AppendText(text, sizeof text, "\n\n"))
+        AppendText(text, sizeof text, LoadResString(IDS_RESTART_NOTICE));
     MessageBoxA(dialog, text, LoadResString(IDS_CAPTION), MB_OK | outcome.icon);
 }
 

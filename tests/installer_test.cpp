@@ -12,6 +12,7 @@
 #include <vector>
 #include "common/app_state.h"
 #include "common/percent.h"
+#include "common/wininit_file.h"
 #include "install/installer.h"
 #include "install/staged_files.h"
 #include "res/resource.h"
@@ -517,6 +518,59 @@ TEST_F(Installation, PathsThatDoNotFitTheFileCallsAreFoundBeforeAnythingIsWritte
     // One byte less fits: 259 bytes and the terminating zero.
     lstrcpyA(rows[2].targetName, longName.substr(1).c_str());
     EXPECT_TRUE(PlanCanRun(plan, run, &failure)) << failure.message;
+}
+
+// WININIT.INI as other programs leave it: lines with or without a carriage
+// return, a last line without its end, the section in capitals after
+// another section, or no section at all. Our line ends the first [rename]
+// section and every other byte stays; the copy is then known to wait for
+// the restart. A rewrite stopped between its renames is finished, one
+// stopped while writing is dropped, and a file too large to read back is
+// left as it is, its copies kept.
+TEST(RestartList, WininitLineEndsTheRenameSectionAndKeepsEveryOtherLine)
+{
+    const std::string line = "C:\\T.DLL=C:\\TL001.TMP\r\n";
+    const std::pair<std::string, std::string> cases[] = {
+        { "", "[rename]\r\n" + line },
+        { "[rename]\r\nNUL=C:\\A.TMP\r\n", "[rename]\r\nNUL=C:\\A.TMP\r\n" + line },
+        { "[rename]\nNUL=C:\\A.TMP", "[rename]\nNUL=C:\\A.TMP\r\n" + line },
+        { "[Other]\r\nx=1\r\n[RENAME]\r\nNUL=C:\\A.TMP\r\n[Last]\r\ny=2\r\n",
+          "[Other]\r\nx=1\r\n[RENAME]\r\nNUL=C:\\A.TMP\r\n" + line + "[Last]\r\ny=2\r\n" },
+        { "[Other]\r\nx=1", "[Other]\r\nx=1\r\n[rename]\r\n" + line },
+    };
+    char windows[MAX_PATH] = "";
+    GetWindowsDirectoryA(windows, MAX_PATH);
+    const std::string wininit = std::string(windows) + "\\WININIT.INI";
+    const std::string written = std::string(windows) + "\\WININIT.TLN", old = std::string(windows) + "\\WININIT.TLO";
+    for (const auto& c : cases) {
+        ForgetRestartLists();
+        if (!c.first.empty()) {
+            ASSERT_TRUE(WriteFileBytes(wininit, c.first));
+        }
+        EXPECT_FALSE(WininitRenames("C:\\TL001.TMP")) << c.first;
+        ClearWininitQueue();
+        ASSERT_TRUE(QueueWininitLine("C:\\T.DLL", "C:\\TL001.TMP"));
+        ASSERT_TRUE(WriteWininitLines()) << c.first;
+        EXPECT_EQ(c.second, ReadFileBytes(wininit));
+        EXPECT_TRUE(WininitRenames("c:\\tl001.tmp")) << c.first;
+        EXPECT_FALSE(FileExists(written) || FileExists(old)) << c.first;
+    }
+    ASSERT_TRUE(WriteFileBytes(old, "[rename]\r\n") && WriteFileBytes(written, "[rename]\r\nnew\r\n"));
+    DeleteFileA(wininit.c_str());
+    FinishWininitRewrite();
+    EXPECT_EQ("[rename]\r\nnew\r\n", ReadFileBytes(wininit));
+    ASSERT_TRUE(WriteFileBytes(written, "[ren"));
+    FinishWininitRewrite();
+    EXPECT_EQ("[rename]\r\nnew\r\n", ReadFileBytes(wininit));
+    EXPECT_FALSE(FileExists(written) || FileExists(old));
+    const std::string large = "[rename]\r\n" + std::string(32760, ';');
+    ASSERT_TRUE(WriteFileBytes(wininit, large));
+    ASSERT_TRUE(QueueWininitLine("C:\\T.DLL", "C:\\TL001.TMP"));
+    EXPECT_FALSE(WriteWininitLines());
+    EXPECT_EQ(large, ReadFileBytes(wininit));
+    EXPECT_TRUE(WininitRenames("C:\\TL002.TMP")) << "an unreadable list counts as naming every copy";
+    ClearWininitQueue();
+    ForgetRestartLists();
 }
 
 }  // namespace

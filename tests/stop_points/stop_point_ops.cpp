@@ -189,6 +189,7 @@ BOOL OpWriteNew(const char* path, const void* bytes, DWORD size)
     if (Count + 1 == StopAt)
         WriteNewFile(path, bytes, size / 2);
     Step("write", path, "");
+    Step("flush", path, "");
     return WriteNewFile(path, bytes, size);
 }
 

@@ -8,9 +8,10 @@
 
 inline const std::string CAPTION = Sjis(u8"Tolvane アップデーター");
 inline const std::string DONE = Sjis(u8"アップデートは正常に終了しました。");
-// Some files wait for the restart.
-inline const std::string DONE_AT_RESTART = Sjis(
-    u8"アップデートは終了しました。\n使用中のファイルは、Windowsの再起動時に置き換えられます。\n再起動するまでTolvaneを起動しないで下さい。");
+// What follows the outcome when some files wait for the restart.
+inline const std::string RESTART_NOTICE = Sjis(
+    u8"\n\n使用中のファイルは、Windowsの再起動時に置き換えられます。\n再起動するまでTolvaneを起動しないで下さい。");
+inline const std::string DONE_AT_RESTART = DONE + RESTART_NOTICE;
 inline const std::string ALREADY_RUNNING =
     Sjis(u8"アップデーターはすでに起動しています。\n起動中のアップデーターをご利用下さい。");
 inline const std::string NOT_INSTALLED = Sjis(

@@ -218,10 +218,13 @@ const Row TABLE[] = {
     { "CompareStringA", ON_ALL, { Bits(1, Everywhere(NORM_IGNORECASE), "comparison flags") }, nullptr,
       "Platform SDK: CompareString (the NORM_ flags; CSTR_EQUAL)" },
     { "CreateMutexA", ON_ALL, { Path(2, Everywhere(MAX_PATH), ANY_FORM, "mutex name") },
-      "looked up at run time; a name without the \"Global\\\" or \"Local\\\" prefix that only Terminal Services "
-      "know, which NT 4.0 and the 95 family would take as part of the name",
-      "Platform SDK: CreateMutex (lpName limited to MAX_PATH; ERROR_ALREADY_EXISTS when the named mutex exists; "
-      "Requirements: Windows 95 and NT 3.1; the prefixes: \"Terminal Services\" remarks)" },
+      "looked up at run time; the \"Global\\\" prefix only on 2000 and XP, where Terminal Services (and XP's "
+      "fast user switching) keep a namespace for each session: NT 4.0 and the 95 family would take it as part "
+      "of the name",
+      "Platform SDK: CreateMutex (lpName limited to MAX_PATH; ERROR_ALREADY_EXISTS when the named mutex exists, "
+      "ERROR_ACCESS_DENIED when it exists under another user's security; Requirements: Windows 95 and NT 3.1; "
+      "the prefixes: \"Terminal Services\" remarks, \"Windows 2000: If Terminal Services is not running, the "
+      "Global\\\" and \"Local\\\" prefixes are ignored\")" },
     { "CreateThread", ON_ALL, { Bits(4, Families(CREATE_SUSPENDED, CREATE_SUSPENDED), "creation flags"),
                                 NotNull(5, ON_95_FAMILY, "thread id") },
       "the 95 family fails a call without a place for the thread id",
