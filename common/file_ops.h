@@ -1,6 +1,6 @@
 // The operations through which an update changes the disk: the copy step,
-// flushes, attribute changes, deletes, renames, data copies and folder
-// creation and removal. The shipped program calls the system directly
+// flushes, attribute changes, deletes, renames, data copies and moves, and
+// folder creation and removal. The shipped program calls the system directly
 // through these; a test build (UPDATER_STOP_POINTS) also counts and logs
 // them, to end itself just before any one of them as a kill or a power cut
 // would.
@@ -8,6 +8,8 @@
 #define COMMON_FILE_OPS_H
 
 #include <windows.h>
+#include "common/block_copy.h"
+#include "common/kernel_functions.h"
 
 #ifdef UPDATER_STOP_POINTS
 
@@ -17,6 +19,7 @@ BOOL OpFlush(HANDLE file, const char* path);
 BOOL OpSetAttributes(const char* path, DWORD attributes);
 BOOL OpDelete(const char* path);
 BOOL OpRename(const char* from, const char* to);
+BOOL OpMoveOnVolume(const char* from, const char* to);
 BOOL OpCopy(const char* from, const char* to);
 BOOL OpCreateFolder(const char* path);
 BOOL OpRemoveFolder(const char* path);
@@ -38,8 +41,11 @@ inline BOOL OpSetAttributes(const char* path, DWORD attributes)
 }
 inline BOOL OpDelete(const char* path) { return DeleteFileA(path); }
 inline BOOL OpRename(const char* from, const char* to) { return MoveFileA(from, to); }
+// A rename that never overwrites and never copies: it fails with
+// ERROR_NOT_SAME_DEVICE where `to` lies on another volume. NT family only.
+inline BOOL OpMoveOnVolume(const char* from, const char* to) { return CallMoveFileEx(from, to, 0); }
 // Copies over an existing file of the destination name.
-inline BOOL OpCopy(const char* from, const char* to) { return CopyFileA(from, to, FALSE); }
+inline BOOL OpCopy(const char* from, const char* to) { return CopyInBlocks(from, to); }
 inline BOOL OpCreateFolder(const char* path) { return CreateDirectoryA(path, 0); }
 inline BOOL OpRemoveFolder(const char* path) { return RemoveDirectoryA(path); }
 

@@ -33,8 +33,6 @@ bool RemoveFile(const char* path)
     return false;
 }
 
-typedef BOOL(WINAPI* MoveFileExFunction)(LPCSTR, LPCSTR, DWORD);
-
 bool DeleteAtRestart(const char* path)
 {
     // MoveFileExA does nothing on the Windows 95 family, whose first
@@ -42,6 +40,5 @@ bool DeleteAtRestart(const char* path)
     // there. A copy left there goes in a later run.
     if (IsWindows95Family())
         return false;
-    MoveFileExFunction moveFileEx = reinterpret_cast<MoveFileExFunction>(FindKernelFunction("MoveFileExA"));
-    return moveFileEx != 0 && moveFileEx(path, 0, MOVEFILE_DELAY_UNTIL_REBOOT);
+    return CallMoveFileEx(path, 0, MOVEFILE_DELAY_UNTIL_REBOOT) != FALSE;
 }

@@ -1,4 +1,5 @@
-// FindKernelFunction: GetProcAddress on the KERNEL32 that every process has.
+// FindKernelFunction: GetProcAddress on the KERNEL32 that every process has;
+// CallMoveFileEx through it.
 #include <windows.h>
 #include "common/kernel_functions.h"
 
@@ -6,4 +7,16 @@ void* FindKernelFunction(const char* name)
 {
     HMODULE kernel = GetModuleHandleA("KERNEL32.DLL");
     return kernel == 0 ? 0 : reinterpret_cast<void*>(GetProcAddress(kernel, name));
+}
+
+typedef BOOL(WINAPI* MoveFileExFunction)(LPCSTR, LPCSTR, DWORD);
+
+BOOL CallMoveFileEx(const char* from, const char* to, DWORD flags)
+{
+    MoveFileExFunction moveFileEx = reinterpret_cast<MoveFileExFunction>(FindKernelFunction("MoveFileExA"));
+    if (moveFileEx == 0) {
+        SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
+        return FALSE;
+    }
+    return moveFileEx(from, to, flags);
 }

@@ -4,7 +4,13 @@
 #ifndef COMMON_KERNEL_FUNCTIONS_H
 #define COMMON_KERNEL_FUNCTIONS_H
 
+#include <windows.h>
+
 // The address of KERNEL32's function `name`, or 0 when it has none.
 void* FindKernelFunction(const char* name);
+
+// MoveFileExA(from, to, flags), found at run time. False, with the error
+// ERROR_CALL_NOT_IMPLEMENTED, where the system has none.
+BOOL CallMoveFileEx(const char* from, const char* to, DWORD flags);
 
 #endif

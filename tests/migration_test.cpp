@@ -43,7 +43,8 @@ protected:
     bool Migrate(const std::string& folder)
     {
         char dataFolder[PATH_BUFFER_SIZE];
-        bool complete = MigrateDataFiles(folder.c_str(), dataFolder);
+        DataStay stay;
+        bool complete = MigrateDataFiles(folder.c_str(), dataFolder, &stay);
         EXPECT_EQ(data, std::string(dataFolder));
         return complete;
     }
@@ -312,7 +313,8 @@ TEST(DocumentsLookup, DoubleByteDocumentsFolder)
     char found[PATH_BUFFER_SIZE];
     bool ok = GetDocumentsFolder(found);
     char dataFolder[PATH_BUFFER_SIZE];
-    bool complete = MigrateDataFiles(install.c_str(), dataFolder);
+    DataStay stay;
+    bool complete = MigrateDataFiles(install.c_str(), dataFolder, &stay);
     bool moved = ReadFileBytes(docs + "\\Tolvane Data\\CHG.LOG") == "log";
 
     if (saved.exists)

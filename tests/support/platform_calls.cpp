@@ -259,6 +259,17 @@ const Row TABLE[] = {
     { "GetShortPathNameA", ON_ALL, { Path(0) }, nullptr, "Platform SDK: GetShortPathName; Wine kernel32/tests/path.c" },
     { "GetSystemDirectoryA", ON_ALL, {}, nullptr, "Platform SDK: GetSystemDirectory" },
     { "GetTempPathA", ON_ALL, {}, nullptr, "Platform SDK: GetTempPath" },
+    { "GetVolumeInformationA", ON_ALL,
+      { Path(0, Everywhere(MAX_PATH), DRIVE_ROOT, "root"), MaxValue(2, Everywhere(0), "volume name size") },
+      "the 95 family and NT 4.0 take only a drive's or share's root, with its separator; 2000 also a folder where "
+      "a volume is mounted (the updater passes what GetVolumePathNameA gives, else the drive's root)",
+      "Platform SDK: GetVolumeInformation (lpRootPathName: \"a trailing backslash is required\"; mounted folders: "
+      "Windows 2000); Wine kernel32/tests/volume.c, test_GetVolumeInformationA (a folder below the root fails "
+      "with ERROR_DIR_NOT_ROOT, the root without its backslash with ERROR_INVALID_NAME)" },
+    { "GetVolumePathNameA", ON_WIN2K | ON_WINXP, { Path(0), MaxValue(2, Everywhere(MAX_PATH + 1), "buffer size") },
+      "missing from the 95 family and NT 4.0: looked up at run time, and only from 2000 on",
+      "Platform SDK: GetVolumePathName, Requirements (Windows 2000 and later); Wine kernel32/tests/volume.c, "
+      "test_GetVolumePathNameA (win_skip when the function is missing)" },
     { "GetVersionExA", ON_ALL, {}, "OSVERSIONINFOEXA only from NT 4.0 SP6 and 98; the updater passes OSVERSIONINFOA",
       "Platform SDK: GetVersionEx, OSVERSIONINFOEX Requirements" },
     { "HeapAlloc", ON_ALL, { Bits(1, Everywhere(HEAP_NO_SERIALIZE | HEAP_GENERATE_EXCEPTIONS | HEAP_ZERO_MEMORY), "flags") },
@@ -279,8 +290,10 @@ const Row TABLE[] = {
       { Path(0), Bits(1, Each(FILE_ATTRIBUTES_95, FILE_ATTRIBUTES_95, FILE_ATTRIBUTES_NT, FILE_ATTRIBUTES_2K,
                                 FILE_ATTRIBUTES_2K), "attributes") },
       nullptr, "Platform SDK: SetFileAttributes (FILE_ATTRIBUTE_NOT_CONTENT_INDEXED: Windows 2000)" },
+    { "SetLastError", ON_ALL, {}, nullptr, "Platform SDK: SetLastError" },
     { "Sleep", ON_ALL, {}, nullptr, "Platform SDK: Sleep" },
     { "WaitForSingleObject", ON_ALL, {}, nullptr, "Platform SDK: WaitForSingleObject" },
+    { "WriteFile", ON_ALL, {}, nullptr, "Platform SDK: WriteFile" },
     { "lstrcmpiA", ON_ALL, {}, nullptr, "Platform SDK: lstrcmpi" },
     { "lstrlenA", ON_ALL, {}, nullptr, "Platform SDK: lstrlen" },
     // SHELL32 / SHFOLDER
