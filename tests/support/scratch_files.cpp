@@ -90,6 +90,31 @@ bool FileExists(const std::string& path)
     return isFile;
 }
 
+unsigned long long FileIdentity(const std::string& path)
+{
+    HANDLE file = OpenPath(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING);
+    BY_HANDLE_FILE_INFORMATION info;
+    bool read = file != INVALID_HANDLE_VALUE && GetFileInformationByHandle(file, &info);
+    if (file != INVALID_HANDLE_VALUE)
+        CloseHandle(file);
+    return read ? (static_cast<unsigned long long>(info.nFileIndexHigh) << 32) | info.nFileIndexLow : 0;
+}
+
+bool WriteSparseFile(const std::string& path, unsigned long long size, const std::string& mark)
+{
+    HANDLE file = OpenPath(path, GENERIC_WRITE, 0, CREATE_ALWAYS);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD written = 0;
+    LARGE_INTEGER end;
+    end.QuadPart = static_cast<LONGLONG>(size - mark.size());
+    bool made = WriteFile(file, mark.data(), static_cast<DWORD>(mark.size()), &written, nullptr) &&
+                SetFilePointerEx(file, end, nullptr, FILE_BEGIN) &&
+                WriteFile(file, mark.data(), static_cast<DWORD>(mark.size()), &written, nullptr);
+    CloseHandle(file);
+    return made;
+}
+
 bool FolderExists(const std::string& path)
 {
     DWORD a = GetFileAttributesA(path.c_str());
