@@ -947,7 +947,7 @@ TEST_F(Update, DataThatCannotMoveIsToldAndStaysWhole)
 }
 
 // On a slow machine (the test build waits 3 s before the copy step of the
-// main executable, before its flush and before the copy of the database)
+// main executable, before its flush and before the move of the database)
 // the window answers and repaints throughout, and no input acts: a double
 // click on Start, Esc, Enter, Alt+F4 and close requests change nothing, a
 // log-off is refused, and the pointer is the wait cursor. One box appears
@@ -958,7 +958,7 @@ TEST_F(Update, SlowRunKeepsTheWindowAnsweringAndIgnoresInput)
     Machine(WINXP);
     Release();
     ASSERT_TRUE(StartTestBuild(updater, WINXP,
-                               { { "TOLVANE_SLOW", "copy-step:tl002.tmp;flush:tl002.tmp;copy:TLCDDB.DB" } }));
+                               { { "TOLVANE_SLOW", "copy-step:tl002.tmp;flush:tl002.tmp;move:TLCDDB.DB" } }));
     HWND dialog = updater.dialog;
     RECT frame;
     GetWindowRect(dialog, &frame);
@@ -1698,6 +1698,13 @@ TEST_F(LimitedUser, FoldersTheUserCannotWriteAreNamedBeforeAnythingIsWritten)
     ExpectNothingWritten();
     EXPECT_NE(0u, GetFileAttributesA(main.c_str()) & FILE_ATTRIBUTE_READONLY) << "the attribute did not come back";
 
+    // A data folder that the user may not write: the update runs through,
+    // the data files stay, and the warning says why.
+    ASSERT_TRUE(MakeFolder(data));
+    Unwritable(data);
+    StartExpecting(DataDenied(install, data), BoxIcon::Warning);
+    ExpectDataStayedWhole();
+    Writable(data);
     StartExpecting(DONE, BoxIcon::Information);
     ExpectUpdated(WINXP);
     ExitAfterARestartQuestion();

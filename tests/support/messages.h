@@ -86,6 +86,13 @@ inline std::string DataNoRoom(const std::string& folder, const std::string& data
                           Sjis(u8" MB 足りません。\n不要なファイルを削除してから、もう一度アップデーターを実行して下さい。"));
 }
 
+// The same, for a data folder that this user may not write.
+inline std::string DataDenied(const std::string& folder, const std::string& dataFolder)
+{
+    return DataStayed(folder, dataFolder,
+                      Sjis(u8"このユーザーには移動先のフォルダに書き込む権限がありません。\n管理者でログオンしてから、もう一度アップデーターを実行して下さい。"));
+}
+
 // The same, for a data file that another program holds, named.
 inline std::string DataInUse(const std::string& folder, const std::string& dataFolder, const std::string& file)
 {
