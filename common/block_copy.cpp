@@ -6,14 +6,16 @@
 static const DWORD BLOCK_SIZE = 1024 * 1024;
 static unsigned char Block[BLOCK_SIZE];
 
-BOOL CopyInBlocks(const char* from, const char* to)
+DWORD CopyInBlocks(const char* from, const char* to)
 {
-    BOOL copied = FALSE;
     DWORD error = NO_ERROR;
     HANDLE out = INVALID_HANDLE_VALUE;
     HANDLE in = CreateFileA(from, GENERIC_READ, FILE_SHARE_READ, 0, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, 0);
-    if (in == INVALID_HANDLE_VALUE)
-        return FALSE;
+    // A failed open that tells no error still fails.
+    if (in == INVALID_HANDLE_VALUE) {
+        error = GetLastError();
+        return error != NO_ERROR ? error : ERROR_OPEN_FAILED;
+    }
     out = CreateFileA(to, GENERIC_WRITE, 0, 0, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, 0);
     if (out == INVALID_HANDLE_VALUE) {
         error = GetLastError();
@@ -36,12 +38,9 @@ BOOL CopyInBlocks(const char* from, const char* to)
             goto done;
         }
     }
-    copied = TRUE;
 done:
     if (out != INVALID_HANDLE_VALUE)
         CloseHandle(out);
     CloseHandle(in);
-    if (!copied)
-        SetLastError(error);
-    return copied;
+    return error;
 }

@@ -6,9 +6,9 @@
 
 #include <windows.h>
 
-// Copies the bytes of `from` over `to` (made anew, plain attributes). False
-// on failure, with the error of the call that failed (a write cut short
-// counts as ERROR_DISK_FULL); `to` may then hold part of the bytes.
-BOOL CopyInBlocks(const char* from, const char* to);
+// Copies the bytes of `from` over `to` (made anew, plain attributes).
+// NO_ERROR, or the error of the call that failed (a write cut short counts
+// as ERROR_DISK_FULL); `to` may then hold part of the bytes.
+DWORD CopyInBlocks(const char* from, const char* to);
 
 #endif

@@ -14,9 +14,5 @@ typedef BOOL(WINAPI* MoveFileExFunction)(LPCSTR, LPCSTR, DWORD);
 BOOL CallMoveFileEx(const char* from, const char* to, DWORD flags)
 {
     MoveFileExFunction moveFileEx = reinterpret_cast<MoveFileExFunction>(FindKernelFunction("MoveFileExA"));
-    if (moveFileEx == 0) {
-        SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
-        return FALSE;
-    }
-    return moveFileEx(from, to, flags);
+    return moveFileEx != 0 && moveFileEx(from, to, flags);
 }

@@ -9,8 +9,8 @@
 // The address of KERNEL32's function `name`, or 0 when it has none.
 void* FindKernelFunction(const char* name);
 
-// MoveFileExA(from, to, flags), found at run time. False, with the error
-// ERROR_CALL_NOT_IMPLEMENTED, where the system has none.
+// MoveFileExA(from, to, flags), found at run time. False where the system
+// has none; GetLastError then tells nothing.
 BOOL CallMoveFileEx(const char* from, const char* to, DWORD flags);
 
 #endif

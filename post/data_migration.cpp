@@ -98,8 +98,8 @@ static bool MakeDataFolder(const char* documents, char* out, unsigned int id, Da
     return true;
 }
 
-// Whether data files reach `dataFolder` by a rename: on the NT family, when
-// it lies on an NTFS volume. FAT writes a rename into another folder as two
+// Whether data files reach `dataFolder` by a rename: on the NT family (whose
+// KERNEL32 has MoveFileExA), when it lies on an NTFS volume. FAT writes a rename into another folder as two
 // directory entries without a log, and a power cut between them can leave
 // the file under no name; there, and on the 95 family, files are copied.
 // The volume's root is asked of GetVolumePathNameA, which also knows a
@@ -109,7 +109,7 @@ static bool RenamesInto(const char* dataFolder)
 {
     char root[MAX_PATH + 1];
     char fileSystem[16];
-    if (IsWindows95Family())
+    if (IsWindows95Family() || FindKernelFunction("MoveFileExA") == 0)
         return false;
     GetVolumePathNameFunction volumePath = 0;
     if (OsVersion.dwMajorVersion >= 5)
@@ -262,10 +262,8 @@ static Destination CompareFiles(const char* source, const char* destination,
 // that stopped it with `temp` removed.
 static DWORD CopyComplete(const char* source, const char* temp, const FileSize& sourceSize)
 {
-    DWORD error = NO_ERROR;
-    if (!OpCopy(source, temp))
-        error = GetLastError();
-    else if (!FlushFileAt(temp, &sourceSize))
+    DWORD error = OpCopy(source, temp);
+    if (error == NO_ERROR && !FlushFileAt(temp, &sourceSize))
         error = ERROR_WRITE_FAULT;
     if (error != NO_ERROR)
         RemoveFile(temp);

@@ -180,12 +180,12 @@ BOOL OpMoveOnVolume(const char* from, const char* to)
     return CallMoveFileEx(from, to, 0);
 }
 
-BOOL OpCopy(const char* from, const char* to)
+DWORD OpCopy(const char* from, const char* to)
 {
     Step("copy", from, to, from, to);
     if (ShortCopies) {
         WriteHalf(from, to);
-        return TRUE;
+        return NO_ERROR;
     }
     return CopyInBlocks(from, to);
 }

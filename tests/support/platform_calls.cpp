@@ -199,7 +199,6 @@ const Row TABLE[] = {
     { "SetTextColor", ON_ALL, {}, nullptr, "Platform SDK: SetTextColor" },
     // KERNEL32
     { "CloseHandle", ON_ALL, {}, nullptr, "Platform SDK: CloseHandle" },
-    { "CopyFileA", ON_ALL, { Path(0), Path(1) }, nullptr, "Platform SDK: CopyFile (lpExistingFileName, lpNewFileName: MAX_PATH)" },
     { "CreateDirectoryA", ON_ALL, { Path(0, Everywhere(248)) },
       nullptr,
       "Platform SDK: CreateDirectory (\"For the ANSI version of this function, there is a default string size "
@@ -290,7 +289,6 @@ const Row TABLE[] = {
       { Path(0), Bits(1, Each(FILE_ATTRIBUTES_95, FILE_ATTRIBUTES_95, FILE_ATTRIBUTES_NT, FILE_ATTRIBUTES_2K,
                                 FILE_ATTRIBUTES_2K), "attributes") },
       nullptr, "Platform SDK: SetFileAttributes (FILE_ATTRIBUTE_NOT_CONTENT_INDEXED: Windows 2000)" },
-    { "SetLastError", ON_ALL, {}, nullptr, "Platform SDK: SetLastError" },
     { "Sleep", ON_ALL, {}, nullptr, "Platform SDK: Sleep" },
     { "WaitForSingleObject", ON_ALL, {}, nullptr, "Platform SDK: WaitForSingleObject" },
     { "WriteFile", ON_ALL, {}, nullptr, "Platform SDK: WriteFile" },
