@@ -8,7 +8,6 @@
 #define COMMON_FILE_OPS_H
 
 #include <windows.h>
-#include "common/block_copy.h"
 #include "common/kernel_functions.h"
 
 #ifdef UPDATER_STOP_POINTS
@@ -20,7 +19,7 @@ BOOL OpSetAttributes(const char* path, DWORD attributes);
 BOOL OpDelete(const char* path);
 BOOL OpRename(const char* from, const char* to);
 BOOL OpMoveOnVolume(const char* from, const char* to);
-DWORD OpCopy(const char* from, const char* to);
+BOOL OpCopy(const char* from, const char* to);
 BOOL OpCreateFolder(const char* path);
 BOOL OpRemoveFolder(const char* path);
 
@@ -44,9 +43,8 @@ inline BOOL OpRename(const char* from, const char* to) { return MoveFileA(from, 
 // A rename that never overwrites and never copies: it fails with
 // ERROR_NOT_SAME_DEVICE where `to` lies on another volume. NT family only.
 inline BOOL OpMoveOnVolume(const char* from, const char* to) { return CallMoveFileEx(from, to, 0); }
-// Copies over an existing file of the destination name: NO_ERROR, or the
-// error that stopped it.
-inline DWORD OpCopy(const char* from, const char* to) { return CopyInBlocks(from, to); }
+// Copies over an existing file of the destination name.
+inline BOOL OpCopy(const char* from, const char* to) { return CopyFileA(from, to, FALSE); }
 inline BOOL OpCreateFolder(const char* path) { return CreateDirectoryA(path, 0); }
 inline BOOL OpRemoveFolder(const char* path) { return RemoveDirectoryA(path); }
 

@@ -257,22 +257,25 @@ static Destination CompareFiles(const char* source, const char* destination,
     return result;
 }
 
-// Copies `source` to `temp` (plain attributes: only a writable file can be
-// flushed), checks the copy's size and flushes it. NO_ERROR, or the error
-// that stopped it with `temp` removed.
-static DWORD CopyComplete(const char* source, const char* temp, const FileSize& sourceSize)
+// Copies `source` to `temp`, checks the copy's size and flushes it. The copy
+// carries the source's attributes, returned in `attributes`; it is left
+// writable, since only a writable file can be flushed. NO_ERROR, or the
+// error that stopped it (the copy's own where it failed) with `temp` removed.
+static DWORD CopyComplete(const char* source, const char* temp, const FileSize& sourceSize,
+                          DWORD* attributes)
 {
-    DWORD error = OpCopy(source, temp);
-    if (error == NO_ERROR && !FlushFileAt(temp, &sourceSize))
+    DWORD error = NO_ERROR;
+    if (!OpCopy(source, temp))
+        error = GetLastError();
+    else if (QueryPath(temp, attributes) != PathFile ||
+             ((*attributes & FILE_ATTRIBUTE_READONLY) &&
+              !OpSetAttributes(temp, *attributes & ~FILE_ATTRIBUTE_READONLY)) ||
+             !FlushFileAt(temp, &sourceSize))
         error = ERROR_WRITE_FAULT;
     if (error != NO_ERROR)
         RemoveFile(temp);
     return error;
 }
-
-// The attributes that a copy is given back once it has its name.
-static const DWORD KEPT_ATTRIBUTES =
-    FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
 
 // Moves one file. True when nothing of it stays behind: it was moved, the
 // data folder already held it, or there is no such file.
@@ -288,8 +291,7 @@ static bool MoveDataFile(const MoveRun& run, const char* name)
         return false;
     // A folder named like a data file is not a data file; a name whose
     // attributes cannot be read may still be one, and stays.
-    DWORD attributes = 0;
-    switch (QueryPath(source, &attributes)) {
+    switch (QueryPath(source)) {
     case PathMissing:
     case PathFolder:
         return true;
@@ -326,7 +328,8 @@ static bool MoveDataFile(const MoveRun& run, const char* name)
         if (error != ERROR_NOT_SAME_DEVICE)
             return Stayed(run, name, error, sourceSize);
     }
-    error = CopyComplete(source, temp, sourceSize);
+    DWORD attributes = 0;
+    error = CopyComplete(source, temp, sourceSize, &attributes);
     if (error != NO_ERROR)
         return Stayed(run, name, error, sourceSize);
     if (!OpRename(temp, destination)) {
@@ -338,8 +341,8 @@ static bool MoveDataFile(const MoveRun& run, const char* name)
     // the delete and lose the rename. Flushing the renamed file writes its
     // directory entry.
     bool named = FlushFileAt(destination, 0);
-    if (attributes & (KEPT_ATTRIBUTES & ~FILE_ATTRIBUTE_ARCHIVE))
-        OpSetAttributes(destination, attributes & KEPT_ATTRIBUTES);
+    if (attributes & FILE_ATTRIBUTE_READONLY)
+        OpSetAttributes(destination, attributes);
     return named && RemoveFile(source);
 }
 

@@ -180,14 +180,14 @@ BOOL OpMoveOnVolume(const char* from, const char* to)
     return CallMoveFileEx(from, to, 0);
 }
 
-DWORD OpCopy(const char* from, const char* to)
+BOOL OpCopy(const char* from, const char* to)
 {
     Step("copy", from, to, from, to);
     if (ShortCopies) {
         WriteHalf(from, to);
-        return NO_ERROR;
+        return TRUE;
     }
-    return CopyInBlocks(from, to);
+    return CopyFileA(from, to, FALSE);
 }
 
 BOOL OpCreateFolder(const char* path)

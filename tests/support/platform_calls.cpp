@@ -199,6 +199,7 @@ const Row TABLE[] = {
     { "SetTextColor", ON_ALL, {}, nullptr, "Platform SDK: SetTextColor" },
     // KERNEL32
     { "CloseHandle", ON_ALL, {}, nullptr, "Platform SDK: CloseHandle" },
+    { "CopyFileA", ON_ALL, { Path(0), Path(1) }, nullptr, "Platform SDK: CopyFile (lpExistingFileName, lpNewFileName: MAX_PATH)" },
     { "CreateDirectoryA", ON_ALL, { Path(0, Everywhere(248)) },
       nullptr,
       "Platform SDK: CreateDirectory (\"For the ANSI version of this function, there is a default string size "
@@ -291,7 +292,6 @@ const Row TABLE[] = {
       nullptr, "Platform SDK: SetFileAttributes (FILE_ATTRIBUTE_NOT_CONTENT_INDEXED: Windows 2000)" },
     { "Sleep", ON_ALL, {}, nullptr, "Platform SDK: Sleep" },
     { "WaitForSingleObject", ON_ALL, {}, nullptr, "Platform SDK: WaitForSingleObject" },
-    { "WriteFile", ON_ALL, {}, nullptr, "Platform SDK: WriteFile" },
     { "lstrcmpiA", ON_ALL, {}, nullptr, "Platform SDK: lstrcmpi" },
     { "lstrlenA", ON_ALL, {}, nullptr, "Platform SDK: lstrlen" },
     // SHELL32 / SHFOLDER
