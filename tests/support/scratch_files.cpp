@@ -100,21 +100,6 @@ unsigned long long FileIdentity(const std::string& path)
     return read ? (static_cast<unsigned long long>(info.nFileIndexHigh) << 32) | info.nFileIndexLow : 0;
 }
 
-bool WriteSparseFile(const std::string& path, unsigned long long size, const std::string& mark)
-{
-    HANDLE file = OpenPath(path, GENERIC_WRITE, 0, CREATE_ALWAYS);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD written = 0;
-    LARGE_INTEGER end;
-    end.QuadPart = static_cast<LONGLONG>(size - mark.size());
-    bool made = WriteFile(file, mark.data(), static_cast<DWORD>(mark.size()), &written, nullptr) &&
-                SetFilePointerEx(file, end, nullptr, FILE_BEGIN) &&
-                WriteFile(file, mark.data(), static_cast<DWORD>(mark.size()), &written, nullptr);
-    CloseHandle(file);
-    return made;
-}
-
 bool FolderExists(const std::string& path)
 {
     DWORD a = GetFileAttributesA(path.c_str());

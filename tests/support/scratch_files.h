@@ -17,9 +17,6 @@ bool FolderExists(const std::string& path);
 // The file's index on its volume (a rename keeps it, a copy gets another);
 // 0 when it cannot be read.
 unsigned long long FileIdentity(const std::string& path);
-// A file of `size` bytes that holds `mark` at its start and end and no
-// blocks between, where the disk keeps files sparse.
-bool WriteSparseFile(const std::string& path, unsigned long long size, const std::string& mark);
 void RemoveTree(const std::string& path);
 bool MakeFolder(const std::string& path);
 // Nested folders below `base` whose path is exactly `length` bytes long.
