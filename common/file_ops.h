@@ -1,7 +1,7 @@
 // The operations through which an update changes the disk: the copy step,
-// flushes, attribute changes, deletes, renames, data copies, files written
-// whole, renames and deletes left for the next restart, and folder creation
-// and removal. The shipped program calls the system directly
+// flushes, attribute changes, deletes, renames, data copies and moves, files
+// written whole, renames and deletes left for the next restart, and folder
+// creation and removal. The shipped program calls the system directly
 // through these; a test build (UPDATER_STOP_POINTS) also counts and logs
 // them, to end itself just before any one of them as a kill or a power cut
 // would.
@@ -28,9 +28,7 @@ inline BOOL WriteNewFile(const char* path, const void* bytes, DWORD size)
 // restart, replacing a file of that name, or with `to` 0 is deleted then.
 inline BOOL RenameAtRestart(const char* from, const char* to)
 {
-    MoveFileExFunction moveFileEx = FindMoveFileEx();
-    DWORD flags = MOVEFILE_DELAY_UNTIL_REBOOT | (to != 0 ? MOVEFILE_REPLACE_EXISTING : 0);
-    return moveFileEx != 0 && moveFileEx(from, to, flags);
+    return CallMoveFileEx(from, to, MOVEFILE_DELAY_UNTIL_REBOOT | (to != 0 ? MOVEFILE_REPLACE_EXISTING : 0));
 }
 
 #ifdef UPDATER_STOP_POINTS
@@ -41,6 +39,7 @@ BOOL OpFlush(HANDLE file, const char* path);
 BOOL OpSetAttributes(const char* path, DWORD attributes);
 BOOL OpDelete(const char* path);
 BOOL OpRename(const char* from, const char* to);
+BOOL OpMoveOnVolume(const char* from, const char* to);
 BOOL OpCopy(const char* from, const char* to);
 BOOL OpWriteNew(const char* path, const void* bytes, DWORD size);
 BOOL OpRenameAtRestart(const char* from, const char* to);
@@ -64,6 +63,9 @@ inline BOOL OpSetAttributes(const char* path, DWORD attributes)
 }
 inline BOOL OpDelete(const char* path) { return DeleteFileA(path); }
 inline BOOL OpRename(const char* from, const char* to) { return MoveFileA(from, to); }
+// A rename that never overwrites and never copies: it fails with
+// ERROR_NOT_SAME_DEVICE where `to` lies on another volume. NT family only.
+inline BOOL OpMoveOnVolume(const char* from, const char* to) { return CallMoveFileEx(from, to, 0); }
 // Copies over an existing file of the destination name.
 inline BOOL OpCopy(const char* from, const char* to) { return CopyFileA(from, to, FALSE); }
 inline BOOL OpWriteNew(const char* path, const void* bytes, DWORD size) { return WriteNewFile(path, bytes, size); }

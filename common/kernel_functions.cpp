@@ -1,4 +1,5 @@
-// FindKernelFunction: GetProcAddress on the KERNEL32 that every process has.
+// FindKernelFunction: GetProcAddress on the KERNEL32 that every process has;
+// CallMoveFileEx through it.
 #include <windows.h>
 #include "common/kernel_functions.h"
 
@@ -8,7 +9,10 @@ void* FindKernelFunction(const char* name)
     return kernel == 0 ? 0 : reinterpret_cast<void*>(GetProcAddress(kernel, name));
 }
 
-MoveFileExFunction FindMoveFileEx()
+typedef BOOL(WINAPI* MoveFileExFunction)(LPCSTR, LPCSTR, DWORD);
+
+BOOL CallMoveFileEx(const char* from, const char* to, DWORD flags)
 {
-    return reinterpret_cast<MoveFileExFunction>(FindKernelFunction("MoveFileExA"));
+    MoveFileExFunction moveFileEx = reinterpret_cast<MoveFileExFunction>(FindKernelFunction("MoveFileExA"));
+    return moveFileEx != 0 && moveFileEx(from, to, flags);
 }

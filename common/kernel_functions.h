@@ -9,8 +9,8 @@
 // The address of KERNEL32's function `name`, or 0 when it has none.
 void* FindKernelFunction(const char* name);
 
-// MoveFileExA, which the Windows 95 family has only as a stub that fails.
-typedef BOOL(WINAPI* MoveFileExFunction)(LPCSTR, LPCSTR, DWORD);
-MoveFileExFunction FindMoveFileEx();
+// MoveFileExA(from, to, flags), found at run time. False where the system
+// has none; GetLastError then tells nothing.
+BOOL CallMoveFileEx(const char* from, const char* to, DWORD flags);
 
 #endif

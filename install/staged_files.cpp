@@ -4,7 +4,15 @@
 #include "common/text.h"
 #include "install/staged_files.h"
 
-static const StagedFile AppRows[] = {
+// A row's two names as text. The rows themselves hold each name in a path
+// buffer, zero-padded; filled from these when the program starts, they
+// cost the program's file no more than the names themselves.
+struct RowNames {
+    const char* targetName;
+    const char* stagedName;
+};
+
+static const RowNames AppNames[] = {
     { "TLCORE.DLL", "tl001.tmp" },
     { "TOLVANE.EXE", "tl002.tmp" },
     { "TOLVANE.INI", "tl003.tmp" },
@@ -41,25 +49,31 @@ static const StagedFile AppRows[] = {
     { "TVBACKUP.EXE.manifest", "tl041.tmp" },
 };
 
-static const StagedFile Win9xHelperRows[] = {
+static const RowNames Win9xHelperNames[] = {
     { "TVWNASPI.DLL", "tl033.tmp" },
     { "TVCDR9X.DLL", "tl034.tmp" },
     { "TVCDVSD.VXD", "tl035.tmp" },
 };
 
-static const StagedFile Win9xIoDriverRows[] = {
+static const RowNames Win9xIoDriverNames[] = {
     { "IOSUBSYS\\TVCDIO.VXD", "TL032.TMP" },
 };
 
-static const StagedFile Nt4DriverRows[] = {
+static const RowNames Nt4DriverNames[] = {
     { "Drivers\\TVCDFLT.SYS", "tl036.tmp" },
     { "Drivers\\TVPKT.SYS", "tl037.tmp" },
 };
 
 // Same target as the second NT 4.0 row, with a driver build of its own.
-static const StagedFile Nt5DriverRows[] = {
+static const RowNames Nt5DriverNames[] = {
     { "Drivers\\TVPKT.SYS", "tl038.tmp" },
 };
+
+static StagedFile AppRows[sizeof AppNames / sizeof AppNames[0]];
+static StagedFile Win9xHelperRows[sizeof Win9xHelperNames / sizeof Win9xHelperNames[0]];
+static StagedFile Win9xIoDriverRows[sizeof Win9xIoDriverNames / sizeof Win9xIoDriverNames[0]];
+static StagedFile Nt4DriverRows[sizeof Nt4DriverNames / sizeof Nt4DriverNames[0]];
+static StagedFile Nt5DriverRows[sizeof Nt5DriverNames / sizeof Nt5DriverNames[0]];
 
 #define ROWS_OF(table) table, sizeof(table) / sizeof(table[0])
 
@@ -72,6 +86,32 @@ const StagedGroup Nt5DriverGroup = { ROWS_OF(Nt5DriverRows), SystemFolder, false
 const StagedGroup* const AllStagedGroups[STAGED_GROUP_COUNT] = {
     &AppGroup, &Win9xHelperGroup, &Win9xIoDriverGroup, &Nt4DriverGroup, &Nt5DriverGroup,
 };
+
+// Each group's rows and names, in the order of AllStagedGroups.
+static StagedFile* const GroupRows[STAGED_GROUP_COUNT] = {
+    AppRows, Win9xHelperRows, Win9xIoDriverRows, Nt4DriverRows, Nt5DriverRows
+};
+static const RowNames* const GroupNames[STAGED_GROUP_COUNT] = {
+    AppNames, Win9xHelperNames, Win9xIoDriverNames, Nt4DriverNames, Nt5DriverNames
+};
+
+void FillStagedTable()
+{
+    for (unsigned int g = 0; g < STAGED_GROUP_COUNT; ++g) {
+        StagedFile* rows = GroupRows[g];
+        for (unsigned int i = 0; i < AllStagedGroups[g]->rowCount; ++i) {
+            CopyText(rows[i].targetName, PATH_BUFFER_SIZE, GroupNames[g][i].targetName);
+            CopyText(rows[i].stagedName, PATH_BUFFER_SIZE, GroupNames[g][i].stagedName);
+        }
+    }
+}
+
+// Programs with a C runtime (the tests, the release tool) have the table
+// filled before they start; the updater, which has none, fills it first
+// thing.
+static struct StagedTableFiller {
+    StagedTableFiller() { FillStagedTable(); }
+} Filler;
 
 InstallPlan GroupsForPlatform(const OSVERSIONINFOA& version)
 {

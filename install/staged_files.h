@@ -37,6 +37,11 @@ extern const StagedGroup Nt5DriverGroup;      // NT family 5 and above, system f
 const unsigned int STAGED_GROUP_COUNT = 5;
 extern const StagedGroup* const AllStagedGroups[STAGED_GROUP_COUNT];
 
+// Fills the rows of every group with their names. The updater calls it
+// before anything else; programs with a C runtime have it done before they
+// start.
+void FillStagedTable();
+
 // Number of staged files in the whole table.
 const unsigned int STAGED_FILE_COUNT = 41;
 

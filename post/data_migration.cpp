@@ -2,17 +2,25 @@
 // missing from the original Windows 95 and NT 4.0, so it is looked up at run
 // time: SHFOLDER.DLL first (the redistributable), SHELL32.DLL otherwise.
 //
-// A data file is copied to a temporary name of ours in the data folder,
-// checked for its full size, flushed, and only then renamed to its own
-// name; the source is deleted last, once the new name is on the disk. A
-// stop at any instant leaves the source whole, and at worst a temporary
-// file that the next run removes. A source whose name the data folder
-// already holds is deleted only when it holds the same bytes; a different
-// one (newer data, say) stays where it is.
+// On the NT family, where the data folder lies on an NTFS volume, a data
+// file is renamed into it: no bytes move, and NTFS logs the rename as one
+// step, so a stop at any instant leaves the file under one of its names.
+// Elsewhere (the Windows 95 family, FAT, another volume) a data file is
+// copied to a temporary name of ours in the data folder, checked for its
+// full size, flushed, and only then renamed to its own name; the source is
+// deleted last, once the new name is on the disk. A stop at any instant
+// leaves the source whole, and at worst a temporary file that the next run
+// removes. A source whose name the data folder already holds is deleted
+// only when it holds the same bytes; a different one (newer data, say)
+// stays where it is. A file that stays for a cause the user can remove
+// (no room, a program that holds it, no right to write) is told with it.
 #include <windows.h>
+#include "common/app_state.h"
 #include "common/file_flush.h"
+#include "common/file_holder.h"
 #include "common/file_ops.h"
 #include "common/file_removal.h"
+#include "common/kernel_functions.h"
 #include "common/path_helpers.h"
 #include "common/path_kind.h"
 #include "common/res_strings.h"
@@ -22,6 +30,8 @@
 #include "res/resource.h"
 
 typedef HRESULT(WINAPI* ShGetFolderPathFunction)(HWND, int, HANDLE, DWORD, LPSTR);
+typedef BOOL(WINAPI* GetVolumePathNameFunction)(LPCSTR, LPSTR, DWORD);
+typedef BOOL(WINAPI* GetDiskFreeSpaceExFunction)(LPCSTR, PULARGE_INTEGER, PULARGE_INTEGER, PULARGE_INTEGER);
 
 static const int DOCUMENTS_FOLDER_ID = 5;  // CSIDL_PERSONAL
 static const char DATABASE_FILE[] = "TLCDDB.DB";
@@ -67,15 +77,114 @@ bool GetDocumentsFolder(char* out)
     return LookUpDocumentsFolder(out) == LookupFound;
 }
 
-// The data folder inside `documents`, created when missing.
-static bool MakeDataFolder(const char* documents, char* out, unsigned int id)
+// One migration: where the files come from and go, whether they are
+// renamed there, and why one stayed.
+struct MoveRun {
+    const char* folder;
+    const char* dataFolder;  // 0: there is nowhere to move to
+    bool renames;
+    DataStay* stay;
+};
+
+// The data folder inside `documents`, created when missing; a folder this
+// user may not create is told as such.
+static bool MakeDataFolder(const char* documents, char* out, unsigned int id, DataStay* stay)
 {
     if (!MakePath(out, PATH_BUFFER_SIZE, 0, documents, LoadResString(id), 0))
         return false;
     // Whatever already exists under that name is taken as the data folder.
-    if (QueryPath(out) == PathMissing)
-        OpCreateFolder(out);
+    if (QueryPath(out) == PathMissing && !OpCreateFolder(out) && GetLastError() == ERROR_ACCESS_DENIED)
+        stay->message = IDS_DATA_DENIED;
     return true;
+}
+
+// Whether data files reach `dataFolder` by a rename: on the NT family (whose
+// KERNEL32 has MoveFileExA), when it lies on an NTFS volume. FAT writes a rename into another folder as two
+// directory entries without a log, and a power cut between them can leave
+// the file under no name; there, and on the 95 family, files are copied.
+// The volume's root is asked of GetVolumePathNameA, which also knows a
+// volume mounted in a folder; NT 4.0 lacks it (it is looked up from 2000
+// on only), and the drive's root stands for the volume there.
+static bool RenamesInto(const char* dataFolder)
+{
+    char root[MAX_PATH + 1];
+    char fileSystem[16];
+    if (IsWindows95Family() || FindKernelFunction("MoveFileExA") == 0)
+        return false;
+    GetVolumePathNameFunction volumePath = 0;
+    if (OsVersion.dwMajorVersion >= 5)
+        volumePath = reinterpret_cast<GetVolumePathNameFunction>(FindKernelFunction("GetVolumePathNameA"));
+    if (volumePath == 0 || !volumePath(dataFolder, root, sizeof root)) {
+        if (dataFolder[0] == 0 || dataFolder[1] != ':')
+            return false;
+        root[0] = dataFolder[0];
+        root[1] = ':';
+        root[2] = '\\';
+        root[3] = 0;
+    }
+    root[sizeof root - 1] = 0;
+    return GetVolumeInformationA(root, 0, 0, 0, 0, 0, fileSystem, sizeof fileSystem) &&
+           lstrcmpiA(fileSystem, "NTFS") == 0;
+}
+
+// The whole MB that the volume of `dataFolder` lacks for a file of `size`,
+// at least 1, into `amount`; its drive ("C:") into `drive`. False when the
+// folder has no drive letter or its free space cannot be read.
+static bool MegabytesShort(const char* dataFolder, const FileSize& size, char* drive, char* amount)
+{
+    char path[PATH_BUFFER_SIZE];
+    char root[] = "?:\\";
+    ULARGE_INTEGER available, total, free;
+    DWORD sectors = 0, bytes = 0, freeClusters = 0, clusters = 0;
+    if (dataFolder[0] == 0 || dataFolder[1] != ':')
+        return false;
+    root[0] = dataFolder[0];
+    GetDiskFreeSpaceExFunction freeSpaceEx =
+        reinterpret_cast<GetDiskFreeSpaceExFunction>(FindKernelFunction("GetDiskFreeSpaceExA"));
+    // The Ex call also reads a volume mounted in a folder.
+    if (freeSpaceEx == 0 || !MakePath(path, sizeof path, 0, dataFolder, 0, 0) ||
+        !freeSpaceEx(path, &available, &total, &free)) {
+        if (!GetDiskFreeSpaceA(root, &sectors, &bytes, &freeClusters, &clusters))
+            return false;
+        available.QuadPart = static_cast<ULONGLONG>(sectors * bytes) * freeClusters;
+    }
+    ULARGE_INTEGER needed;
+    needed.LowPart = size.low;
+    needed.HighPart = size.high;
+    ULONGLONG shortBy = needed.QuadPart > available.QuadPart ? needed.QuadPart - available.QuadPart : 1;
+    drive[0] = dataFolder[0];
+    drive[1] = ':';
+    drive[2] = 0;
+    wsprintfA(amount, "%lu", static_cast<unsigned long>((shortBy + 0xFFFFF) >> 20));
+    return true;
+}
+
+// Records why a file stayed, from the `error` that stopped it, unless a
+// cause was recorded before: the first one found is told. Returns false,
+// for the caller to return.
+static bool Stayed(const MoveRun& run, const char* name, DWORD error, const FileSize& size)
+{
+    DataStay* stay = run.stay;
+    if (stay->message != IDS_DATA_STAYED)
+        return false;
+    switch (error) {
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+        if (CopyText(stay->subject, sizeof stay->subject, name))
+            stay->message = IDS_DATA_IN_USE;
+        break;
+    case ERROR_ACCESS_DENIED:
+        stay->message = IDS_DATA_DENIED;
+        break;
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+        if (MegabytesShort(run.dataFolder, size, stay->subject, stay->amount))
+            stay->message = IDS_DATA_NO_ROOM;
+        break;
+    default:
+        break;
+    }
+    return false;
 }
 
 enum Destination {
@@ -103,9 +212,10 @@ static HANDLE OpenToCompare(const char* destination)
 // denied or lock violation, a destination held elsewhere) tells nothing.
 // This works on Windows 95 and NT alike, which have no common way to
 // compare file identities. `sourceSize` receives the source's size while
-// it is held.
+// it is held; `error`, why the source could not be held (a program that
+// held it for more than a moment).
 static Destination CompareFiles(const char* source, const char* destination,
-                                FileSize* sourceSize)
+                                FileSize* sourceSize, DWORD* error)
 {
     char sourceFull[PATH_BUFFER_SIZE];
     char destinationFull[PATH_BUFFER_SIZE];
@@ -119,25 +229,25 @@ static Destination CompareFiles(const char* source, const char* destination,
     if (lstrcmpiA(sourceFull, destinationFull) == 0)
         return DestinationSame;
 
-    HANDLE held = CreateFileA(source, GENERIC_READ, 0, 0, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, 0);
+    HANDLE held = OpenWhenFree(source, GENERIC_READ, 0, error);
     if (held == INVALID_HANDLE_VALUE)
         return CannotTell;
     Destination result = CannotTell;
     sourceSize->low = GetFileSize(held, &sourceSize->high);
     bool sized = sourceSize->low != INVALID_FILE_SIZE || GetLastError() == NO_ERROR;
     HANDLE other = OpenToCompare(destination);
-    DWORD error = GetLastError();
+    DWORD destinationError = GetLastError();
     if (other != INVALID_HANDLE_VALUE) {
         CloseHandle(other);
         result = DestinationOther;
-    } else if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
+    } else if (destinationError == ERROR_FILE_NOT_FOUND || destinationError == ERROR_PATH_NOT_FOUND) {
         result = DestinationMissing;
     }
     // A copy can only be checked against a size that was read.
     if (!sized && result == DestinationMissing)
         result = CannotTell;
     CloseHandle(held);
-    if (error == ERROR_SHARING_VIOLATION) {
+    if (destinationError == ERROR_SHARING_VIOLATION) {
         other = OpenToCompare(destination);
         if (other != INVALID_HANDLE_VALUE) {
             CloseHandle(other);
@@ -149,26 +259,30 @@ static Destination CompareFiles(const char* source, const char* destination,
 
 // Copies `source` to `temp`, checks the copy's size and flushes it. The copy
 // carries the source's attributes, returned in `attributes`; it is left
-// writable, since only a writable file can be flushed. False, with `temp`
-// removed, on failure.
-static bool CopyComplete(const char* source, const char* temp, const FileSize& sourceSize,
-                         DWORD* attributes)
+// writable, since only a writable file can be flushed. NO_ERROR, or the
+// error that stopped it (the copy's own where it failed) with `temp` removed.
+static DWORD CopyComplete(const char* source, const char* temp, const FileSize& sourceSize,
+                          DWORD* attributes)
 {
-    bool complete = OpCopy(source, temp) && QueryPath(temp, attributes) == PathFile;
-    if (complete && (*attributes & FILE_ATTRIBUTE_READONLY))
-        complete = OpSetAttributes(temp, *attributes & ~FILE_ATTRIBUTE_READONLY) != FALSE;
-    if (complete)
-        complete = FlushFileAt(temp, &sourceSize);
-    if (!complete)
+    DWORD error = NO_ERROR;
+    if (!OpCopy(source, temp))
+        error = GetLastError();
+    else if (QueryPath(temp, attributes) != PathFile ||
+             ((*attributes & FILE_ATTRIBUTE_READONLY) &&
+              !OpSetAttributes(temp, *attributes & ~FILE_ATTRIBUTE_READONLY)) ||
+             !FlushFileAt(temp, &sourceSize))
+        error = ERROR_WRITE_FAULT;
+    if (error != NO_ERROR)
         RemoveFile(temp);
-    return complete;
+    return error;
 }
 
 // Moves one file. True when nothing of it stays behind: it was moved, the
-// data folder already held it, or there is no such file. A `dataFolder` of 0
-// means there is nowhere to move to.
-static bool MoveDataFile(const char* folder, const char* dataFolder, const char* name)
+// data folder already held it, or there is no such file.
+static bool MoveDataFile(const MoveRun& run, const char* name)
 {
+    const char* folder = run.folder;
+    const char* dataFolder = run.dataFolder;
     char source[PATH_BUFFER_SIZE];
     char destination[PATH_BUFFER_SIZE];
     char temp[PATH_BUFFER_SIZE];
@@ -192,7 +306,8 @@ static bool MoveDataFile(const char* folder, const char* dataFolder, const char*
         return false;
 
     FileSize sourceSize = { 0, 0 };
-    switch (CompareFiles(source, destination, &sourceSize)) {
+    DWORD error = NO_ERROR;
+    switch (CompareFiles(source, destination, &sourceSize, &error)) {
     case DestinationSame:
         return true;
     case DestinationOther:
@@ -203,11 +318,20 @@ static bool MoveDataFile(const char* folder, const char* dataFolder, const char*
     case DestinationMissing:
         break;
     default:
-        return false;
+        return Stayed(run, name, error, sourceSize);
+    }
+    // A rename never overwrites: a file that appeared meanwhile stops it.
+    if (run.renames) {
+        if (OpMoveOnVolume(source, destination))
+            return true;
+        error = GetLastError();
+        if (error != ERROR_NOT_SAME_DEVICE)
+            return Stayed(run, name, error, sourceSize);
     }
     DWORD attributes = 0;
-    if (!CopyComplete(source, temp, sourceSize, &attributes))
-        return false;
+    error = CopyComplete(source, temp, sourceSize, &attributes);
+    if (error != NO_ERROR)
+        return Stayed(run, name, error, sourceSize);
     if (!OpRename(temp, destination)) {
         RemoveFile(temp);
         return false;
@@ -238,28 +362,34 @@ static const char* ReachableName(const char* folder, const WIN32_FIND_DATAA& ent
     return entry.cAlternateFileName;
 }
 
-bool MigrateDataFiles(const char* folder, char* dataFolder)
+bool MigrateDataFiles(const char* folder, char* dataFolder, DataStay* stay)
 {
     char documents[PATH_BUFFER_SIZE];
     char pattern[PATH_BUFFER_SIZE];
     char temp[PATH_BUFFER_SIZE];
     dataFolder[0] = 0;
+    stay->message = IDS_DATA_STAYED;
+    stay->subject[0] = 0;
+    stay->amount[0] = 0;
     DocumentsLookup lookup = LookUpDocumentsFolder(documents);
     if (lookup == NoLookup)
         return true;
-    const char* target = 0;
+    MoveRun run = { folder, 0, false, stay };
     if (lookup == LookupFound) {
-        if (!MakeDataFolder(documents, dataFolder, IDS_DATA_FOLDER))
+        if (!MakeDataFolder(documents, dataFolder, IDS_DATA_FOLDER, stay))
             CopyText(dataFolder, PATH_BUFFER_SIZE, documents);  // named in the warning
         else if (QueryPath(dataFolder) == PathFolder)
-            target = dataFolder;
+            run.dataFolder = dataFolder;
     }
-    // A temporary file left by a stopped run is never a user's file.
-    if (target != 0 && MakePath(temp, sizeof temp, 0, target, MOVE_TEMP_FILE, 0))
-        RemoveFile(temp);
+    if (run.dataFolder != 0) {
+        run.renames = RenamesInto(run.dataFolder);
+        // A temporary file left by a stopped run is never a user's file.
+        if (MakePath(temp, sizeof temp, 0, run.dataFolder, MOVE_TEMP_FILE, 0))
+            RemoveFile(temp);
+    }
 
-    bool complete = MoveDataFile(folder, target, DATABASE_FILE);
-    complete = MoveDataFile(folder, target, CHANGE_LOG_FILE) && complete;
+    bool complete = MoveDataFile(run, DATABASE_FILE);
+    complete = MoveDataFile(run, CHANGE_LOG_FILE) && complete;
 
     if (!MakePath(pattern, sizeof pattern, 0, folder, LIST_FILE_PATTERN, 0))
         return false;
@@ -269,7 +399,7 @@ bool MigrateDataFiles(const char* folder, char* dataFolder)
         return complete;
     // Each file is moved while the search is open; the search walks on.
     do {
-        complete = MoveDataFile(folder, target, ReachableName(folder, entry)) && complete;
+        complete = MoveDataFile(run, ReachableName(folder, entry)) && complete;
     } while (FindNextFileA(search, &entry));
     FindClose(search);
     return complete;

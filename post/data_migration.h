@@ -5,6 +5,15 @@
 #ifndef POST_DATA_MIGRATION_H
 #define POST_DATA_MIGRATION_H
 
+#include "common/path_helpers.h"
+
+// Why data files stayed: the warning to show, and what it names.
+struct DataStay {
+    unsigned int message;            // IDS_DATA_STAYED, or one that names the cause
+    char subject[PATH_BUFFER_SIZE];  // the drive or the file that the cause names
+    char amount[16];                 // how many MB more the drive needs
+};
+
 // The user's documents folder (CSIDL_PERSONAL) into the path buffer `out`.
 // False, with `out` empty, when the system has no lookup or it gives no path.
 bool GetDocumentsFolder(char* out);
@@ -20,7 +29,10 @@ bool GetDocumentsFolder(char* out);
 // folder's file of its name, or whose data folder's file another program
 // holds. A source that is the data folder's file itself stays without
 // counting as left behind. Where the system has no documents-folder lookup
-// at all, nothing is moved and the result is true.
-bool MigrateDataFiles(const char* folder, char* dataFolder);
+// at all, nothing is moved and the result is true. `stay` receives the
+// warning to show when the result is false: the first cause found that the
+// user can remove (no room on the data folder's drive, a program that
+// holds a file, no right to write the data folder), else IDS_DATA_STAYED.
+bool MigrateDataFiles(const char* folder, char* dataFolder, DataStay* stay);
 
 #endif

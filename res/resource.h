@@ -38,6 +38,9 @@
 #define IDS_READ_ERROR          14
 #define IDS_UPDATER_ALONE       15
 #define IDS_FOLDER_TOO_LONG     16  // wsprintfA format: the installation or system folder
+#define IDS_DATA_NO_ROOM        17  // wsprintfA format: installation folder, data folder, drive, MB more
+#define IDS_DATA_IN_USE         18  // wsprintfA format: installation folder, data folder, the file
+#define IDS_DATA_DENIED         19  // wsprintfA format: installation folder, data folder
 #define IDS_RESTART_NOTICE      20  // follows the outcome when files wait for the restart
 #define IDS_ALREADY_RUNNING     21
 

@@ -4,6 +4,7 @@
 #include "common/app_state.h"
 #include "common/kernel_functions.h"
 #include "common/res_strings.h"
+#include "install/staged_files.h"
 #include "common/lead_bytes_init.h"
 #include "res/resource.h"
 #include "shell/main_dialog.h"
@@ -43,6 +44,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     OsVersion.dwOSVersionInfoSize = OS_VERSION_INFO_SIZE;
     GetVersionExA(&OsVersion);
     InitLeadBytes();
+    FillStagedTable();
     // One updater at a time: a second one (a double-click too many) would
     // work on the same files. The mutex goes with its process, so one that
     // was ended never keeps the next from starting.

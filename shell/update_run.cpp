@@ -30,6 +30,7 @@ struct RunOutcome {
     bool waitsForRestart;  // some files are replaced only by the restart
     char folder[PATH_BUFFER_SIZE];
     char dataFolder[PATH_BUFFER_SIZE];
+    DataStay stay;  // why data files stayed, when they did
     InstallFailure failure;  // what the box names when the installation failed
 };
 
@@ -55,6 +56,8 @@ static void DoUpdate(RunOutcome* outcome)
     outcome->waitsForRestart = false;
     outcome->folder[0] = 0;
     outcome->dataFolder[0] = 0;
+    outcome->stay.subject[0] = 0;
+    outcome->stay.amount[0] = 0;
     Fail(&outcome->failure, 0);
     if (!LocateInstallation(outcome->folder))
         return;
@@ -67,10 +70,10 @@ static void DoUpdate(RunOutcome* outcome)
     // is in place. Data files that could not move are told about.
     ApplySettingsDefaults();
     outcome->complete = true;
-    if (MigrateDataFiles(outcome->folder, outcome->dataFolder))
+    if (MigrateDataFiles(outcome->folder, outcome->dataFolder, &outcome->stay))
         outcome->message = IDS_DONE;
     else {
-        outcome->message = IDS_DATA_STAYED;
+        outcome->message = outcome->stay.message;
         outcome->icon = MB_ICONWARNING;
     }
 }
@@ -121,14 +124,15 @@ static void DropQueuedInput()
 }
 
 // The box of the outcome, owned by the dialog. A message that names
-// something is a format for up to two texts: the warning that data files
-// stayed names the installation folder and the data folder, a failure what
-// its record names; the other messages hold no '%' and stay as they are.
+// something is a format for up to four texts: a warning that data files
+// stayed names the installation folder and the data folder, then what its
+// cause names; a failure what its record names; the other messages hold no
+// '%' and stay as they are.
 static void ShowOutcome(HWND dialog, const RunOutcome& outcome)
 {
     const char* first = outcome.failure.subject;
     const char* second = outcome.failure.amount;
-    if (outcome.message == IDS_DATA_STAYED) {
+    if (outcome.complete && outcome.message != IDS_DONE) {
         first = outcome.folder;
         second = outcome.dataFolder;
         // Loaded before the format, into the other of the two buffers.
@@ -136,9 +140,10 @@ static void ShowOutcome(HWND dialog, const RunOutcome& outcome)
             second = LoadResString(IDS_NO_DATA_FOLDER);
     }
     char text[1024];
-    // wsprintfA writes at most 1024 bytes; a format and two path buffers
-    // stay well below that. The caption is loaded once the text is made.
-    wsprintfA(text, LoadResString(outcome.message), first, second);
+    // wsprintfA writes at most 1024 bytes, cutting a longer text short: a
+    // format, two path buffers and a file name of extreme length reach it.
+    // The caption is loaded once the text is made.
+    wsprintfA(text, LoadResString(outcome.message), first, second, outcome.stay.subject, outcome.stay.amount);
     // Files that wait for the restart are told about whatever else the box
     // says: Tolvane must not run with some of its files old and some new.
     if (outcome.waitsForRestart && AppendText(text, sizeof text, "\n\n"))

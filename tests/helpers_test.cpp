@@ -247,7 +247,7 @@ TEST(LoadResString, HoldsTheRegistryAndFolderNames)
     EXPECT_STREQ("", LoadResString(9999));
 }
 
-// Every message box text goes through wsprintfA with two texts: a message
+// Every message box text goes through wsprintfA with four texts: a message
 // holds a "%s" for each thing it names, and no other '%', which would
 // garble it or read an argument that is not there.
 TEST(LoadResString, MessagesNameWhatTheirBoxesPassThem)
@@ -262,7 +262,8 @@ TEST(LoadResString, MessagesNameWhatTheirBoxesPassThem)
                                     Message{ IDS_UPDATER_ALONE, 0 }, Message{ IDS_FILE_IN_USE, 1 },
                                     Message{ IDS_TOLVANE_RUNNING, 1 }, Message{ IDS_NEED_ADMIN, 1 },
                                     Message{ IDS_FOLDER_TOO_LONG, 1 }, Message{ IDS_NO_ROOM, 2 },
-                                    Message{ IDS_DATA_STAYED, 2 } }) {
+                                    Message{ IDS_DATA_STAYED, 2 }, Message{ IDS_DATA_NO_ROOM, 4 },
+                                    Message{ IDS_DATA_IN_USE, 3 }, Message{ IDS_DATA_DENIED, 2 } }) {
         std::string text = LoadResString(message.id);
         ASSERT_FALSE(text.empty()) << message.id;
         size_t percents = 0, names = 0;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <algorithm>
 #include <string>
+#include "common/app_state.h"
 #include "common/path_helpers.h"
 #include "post/data_migration.h"
 #include "res/resource.h"
@@ -43,7 +44,8 @@ protected:
     bool Migrate(const std::string& folder)
     {
         char dataFolder[PATH_BUFFER_SIZE];
-        bool complete = MigrateDataFiles(folder.c_str(), dataFolder);
+        DataStay stay;
+        bool complete = MigrateDataFiles(folder.c_str(), dataFolder, &stay);
         EXPECT_EQ(data, std::string(dataFolder));
         return complete;
     }
@@ -69,6 +71,24 @@ TEST_F(Migration, DataFolderIsCreatedAndReceivesTheThreeKindsOfFile)
     EXPECT_TRUE(FileExists(install + "\\TOLVANE.EXE"));
     std::string moved = ListFolder(data);
     EXPECT_EQ(2, std::count(moved.begin(), moved.end(), ' ')) << moved;
+}
+
+// Into a data folder on the same NTFS volume the NT family renames a data
+// file (it keeps its index on the volume: no byte moves); the Windows 95
+// family copies it. Either way it arrives whole.
+TEST_F(Migration, SameVolumeRenamesOnTheNtFamilyAndCopiesOnThe95Family)
+{
+    OSVERSIONINFOA saved = OsVersion;
+    for (DWORD platform : { VER_PLATFORM_WIN32_NT, VER_PLATFORM_WIN32_WINDOWS }) {
+        OsVersion.dwPlatformId = platform;
+        Put(install, "TLCDDB.DB");
+        unsigned long long identity = FileIdentity(install + "\\TLCDDB.DB");
+        EXPECT_TRUE(Migrate(install));
+        EXPECT_EQ("data of TLCDDB.DB", ReadFileBytes(data + "\\TLCDDB.DB"));
+        EXPECT_EQ(platform == VER_PLATFORM_WIN32_NT, FileIdentity(data + "\\TLCDDB.DB") == identity) << platform;
+        RemoveTree(data);
+    }
+    OsVersion = saved;
 }
 
 TEST_F(Migration, ExistingDataFolderAndItsOtherFilesAreUntouched)
@@ -312,7 +332,8 @@ TEST(DocumentsLookup, DoubleByteDocumentsFolder)
     char found[PATH_BUFFER_SIZE];
     bool ok = GetDocumentsFolder(found);
     char dataFolder[PATH_BUFFER_SIZE];
-    bool complete = MigrateDataFiles(install.c_str(), dataFolder);
+    DataStay stay;
+    bool complete = MigrateDataFiles(install.c_str(), dataFolder, &stay);
     bool moved = ReadFileBytes(docs + "\\Tolvane Data\\CHG.LOG") == "log";
 
     if (saved.exists)

@@ -232,6 +232,8 @@ protected:
         RestoreDocuments();
         if (!trace.empty())
             EndRelayTracing();
+        if (!drive.empty())
+            UnmapDrive(drive);
         if (!smallDisk.empty())
             UnmountSmallDisk(smallDisk);
         if (!unreadable.empty())
@@ -366,6 +368,7 @@ protected:
 
     void Observe()
     {
+        boxShownAt = GetTickCount();
         moment.startEnabled = IsWindowEnabled(GetDlgItem(updater.dialog, IDOK)) != FALSE;
         moment.exitEnabled = IsWindowEnabled(GetDlgItem(updater.dialog, IDCANCEL)) != FALSE;
         moment.bar = Bar();
@@ -456,6 +459,28 @@ protected:
             expect(!FileExists(install + "\\" + name), std::string(name) + " is left in the installation");
         }
         return problems;
+    }
+
+    // The clusters of `cluster` bytes that the copies of an XP plan take.
+    unsigned long long PlanClusters(unsigned long long cluster)
+    {
+        unsigned long long needed = 0;
+        for (const PlannedRow& planned : RowsOf(GroupsForPlatform(OSVERSIONINFOA{ sizeof(OSVERSIONINFOA), 5, 1, 0, 2, {} })))
+            needed += (ReadFileBytes(release + "\\" + planned.row->stagedName).size() + cluster - 1) / cluster;
+        return needed;
+    }
+
+    // The first data file that a stop left neither whole in the installation
+    // folder, nor whole in the data folder, nor whole in both: empty if none.
+    std::string DataFileNotWhole()
+    {
+        for (std::string name : DATA_FILES) {
+            std::string whole = "user data " + name, from = install + "\\" + name, to = data + "\\" + name;
+            bool there = FileExists(from), here = FileExists(to);
+            if ((!there && !here) || (there && ReadFileBytes(from) != whole) || (here && ReadFileBytes(to) != whole))
+                return name;
+        }
+        return "";
     }
 
     void ExpectUpdated(const Family& family)
@@ -640,6 +665,8 @@ protected:
     }
 
     std::string root, install, release, marker, system, data, smallDisk, unreadable;
+    std::string drive;  // a drive letter that the test maps, when set
+    DWORD boxShownAt = 0;  // when the last run's box was seen
     std::string trace;  // where Launch has Wine trace the updater's calls, when set
     std::vector<std::string> unwritable;
     std::map<std::string, std::string> snapshot;
@@ -927,7 +954,10 @@ TEST_F(Update, StoppedSwapOfTheMainExecutableIsFinished)
 // Data files that cannot move stay whole in the installation folder; the
 // update itself finished, and the box says where the files are and where
 // they were to go: first with the documents folder gone (the system then
-// names none), then with a plain file where the data folder belongs.
+// names none), then with a plain file where the data folder belongs, then
+// with the database held by another program (an editor that shares only
+// reading), which the box names; the other files move, and the database
+// does once it is let go.
 TEST_F(Update, DataThatCannotMoveIsToldAndStaysWhole)
 {
     Machine(WINXP);
@@ -944,11 +974,19 @@ TEST_F(Update, DataThatCannotMoveIsToldAndStaysWhole)
     StartExpecting(DataStayed(install, data), BoxIcon::Warning);
     ExpectDataStayedWhole();
     DeleteFileA(data.c_str());
+    {
+        HeldFile editor(install + "\\TLCDDB.DB", GENERIC_READ, FILE_SHARE_READ);
+        StartExpecting(DataInUse(install, data, "TLCDDB.DB"), BoxIcon::Warning);
+    }
+    EXPECT_EQ("user data TLCDDB.DB", ReadFileBytes(install + "\\TLCDDB.DB"));
+    EXPECT_EQ("user data CHG.LOG", ReadFileBytes(data + "\\CHG.LOG"));
+    StartExpecting(DONE, BoxIcon::Information);
+    ExpectUpdated(WINXP);
     ExitAfterARestartQuestion();
 }
 
 // On a slow machine (the test build waits 3 s before the copy step of the
-// main executable, before its flush and before the copy of the database)
+// main executable, before its flush and before the move of the database)
 // the window answers and repaints throughout, and no input acts: a double
 // click on Start, Esc, Enter, Alt+F4 and close requests change nothing, a
 // log-off is refused, and the pointer is the wait cursor. One box appears
@@ -959,7 +997,7 @@ TEST_F(Update, SlowRunKeepsTheWindowAnsweringAndIgnoresInput)
     Machine(WINXP);
     Release();
     ASSERT_TRUE(StartTestBuild(updater, WINXP,
-                               { { "TOLVANE_SLOW", "copy-step:tl002.tmp;flush:tl002.tmp;copy:TLCDDB.DB" } }));
+                               { { "TOLVANE_SLOW", "copy-step:tl002.tmp;flush:tl002.tmp;move:TLCDDB.DB" } }));
     HWND dialog = updater.dialog;
     RECT frame;
     GetWindowRect(dialog, &frame);
@@ -1315,9 +1353,7 @@ TEST_F(Update, FullInstallationDiskIsFoundBeforeAnythingIsWritten)
     DWORD sectors = 0, bytes = 0, freeClusters = 0, clusters = 0;
     ASSERT_TRUE(GetDiskFreeSpaceA("C:\\", &sectors, &bytes, &freeClusters, &clusters));
     ASSERT_TRUE(GetDiskFreeSpaceExA((install + "\\").c_str(), &available, &total, &free));
-    unsigned long long cluster = sectors * bytes, needed = 0;
-    for (const PlannedRow& planned : RowsOf(GroupsForPlatform(OSVERSIONINFOA{ sizeof(OSVERSIONINFOA), 5, 1, 0, 2, {} })))
-        needed += (ReadFileBytes(release + "\\" + planned.row->stagedName).size() + cluster - 1) / cluster;
+    unsigned long long cluster = sectors * bytes, needed = PlanClusters(cluster);
     unsigned long long shortOf = needed - available.QuadPart / cluster;
     unsigned long long more = (shortOf * cluster + (1 << 20) - 1) >> 20;
     Launch();
@@ -1536,15 +1572,16 @@ TEST_F(Update, NewerDataInTheInstallationIsNeverDeleted)
     ExitAfterARestartQuestion();
 }
 
-// A data copy that comes out short while reporting success (the test build
-// writes half of each and says it is done) never takes the file's name: the
-// sources stay whole and the run says so.
+// A data copy (the Windows 98 family copies) that comes out short while
+// reporting success (the test build writes half of each and says it is
+// done) never takes the file's name: the sources stay whole and the run
+// says so.
 TEST_F(Update, ShortDataCopyNeverReplacesTheSource)
 {
-    Machine(WINXP);
+    Machine(WIN98);
     Release();
     std::vector<SeenBox> boxes;
-    ASSERT_TRUE(RunStopped(WINXP, 0, root + "\\operations.log", { { "TOLVANE_SHORT_COPY", "1" } }, &boxes));
+    ASSERT_TRUE(RunStopped(WIN98, 0, root + "\\operations.log", { { "TOLVANE_SHORT_COPY", "1" } }, &boxes));
     ASSERT_EQ(2u, boxes.size());
     ExpectBox(boxes[0], DataStayed(install, data), BoxIcon::Warning);
     EXPECT_EQ(RESTART, boxes[1].text);
@@ -1552,27 +1589,29 @@ TEST_F(Update, ShortDataCopyNeverReplacesTheSource)
     EXPECT_FALSE(FileExists(data + "\\TLMOVE.TMP"));
 }
 
-// The documents disk fills up during the move, twice: no data file ever
-// appears there in part, the database stays whole where it was, and each
-// run says so; what fits moves whole.
+// The documents disk, another volume, fills up during the move, twice: no
+// data file ever appears there in part, the database stays whole where it
+// was, and each run names the drive and the MB it lacks; what fits moves
+// whole. Once the user has made room, the next run moves the database.
 TEST_F(Update, FullDocumentsDiskKeepsEverySourceWhole)
 {
     Machine(WINXP);
     Release();
     std::string disk = root + "\\small-disk";
     ASSERT_TRUE(MakeFolder(disk));
-    if (!MountSmallDisk(disk, 100))
+    if (!MountSmallDisk(disk, 200))
         GTEST_SKIP() << "a small disk could not be mounted here (tmpfs needs root on Linux)";
     smallDisk = disk;
     RedirectDocuments(disk);
-    std::string database(150 * 1024, 'D'), log(60 * 1024, 'L');
+    std::string database(150 * 1024, 'D'), log(30 * 1024, 'L');
     database.replace(0, 10, "database: ");
+    ASSERT_TRUE(WriteFileBytes(disk + "\\other.bin", std::string(100 * 1024, 'o')));
     ASSERT_TRUE(WriteFileBytes(install + "\\TLCDDB.DB", database));
     ASSERT_TRUE(WriteFileBytes(install + "\\CHG.LOG", log));
     Launch();
     for (int run = 1; run <= 2; ++run) {
         SCOPED_TRACE(run);
-        StartExpecting(DataStayed(install, data), BoxIcon::Warning);
+        StartExpecting(DataNoRoom(install, data, "C:", "1"), BoxIcon::Warning);
         EXPECT_TRUE(ReadFileBytes(install + "\\TLCDDB.DB") == database);
         EXPECT_FALSE(FileExists(data + "\\TLCDDB.DB"));
         EXPECT_TRUE(ReadFileBytes(data + "\\CHG.LOG") == log);
@@ -1580,15 +1619,59 @@ TEST_F(Update, FullDocumentsDiskKeepsEverySourceWhole)
         EXPECT_EQ("user data music.lst", ReadFileBytes(data + "\\music.lst"));
         EXPECT_FALSE(FileExists(data + "\\TLMOVE.TMP"));
     }
+    ASSERT_TRUE(DeleteFileA((disk + "\\other.bin").c_str()));
+    StartExpecting(DONE, BoxIcon::Information);
+    EXPECT_TRUE(ReadFileBytes(data + "\\TLCDDB.DB") == database);
+    EXPECT_FALSE(FileExists(install + "\\TLCDDB.DB"));
     EXPECT_EQ(1u, Exit(IDNO).size());
 }
 
-// A database of 120 MB takes long enough to copy that the user may end the
-// updater in the middle of it (it does not respond meanwhile). The next run
-// finishes the move with the database whole.
+// One disk, drive M:, holds the installation and the documents folder,
+// nearly full once the update's copies are in place, and a database of
+// 300 MB: a rename needs no room and moves no bytes, so the database moves
+// in no time, the same file, and the update ends with the success box.
+TEST_F(Update, LargeDatabaseMovesOnANearlyFullDisk)
+{
+    std::string disk = root + "\\disk";
+    ASSERT_TRUE(MakeFolder(disk));
+    if (!MountSmallDisk(disk, 16384))
+        GTEST_SKIP() << "a small disk could not be mounted here (tmpfs needs root on Linux)";
+    smallDisk = disk;
+    ASSERT_TRUE(MapDrive("M:", disk));
+    drive = "M:";
+    install = "M:\\Tolvane";
+    ASSERT_TRUE(MakeFolder(install) && MakeFolder("M:\\documents"));
+    RedirectDocuments("M:\\documents");
+    Machine(WINXP);
+    Release();
+    std::string database = install + "\\TLCDDB.DB";
+    HANDLE file = CreateFileA(database.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file);  // 300 MB without blocks: tmpfs keeps it sparse
+    SetFilePointer(file, 300 << 20, nullptr, FILE_BEGIN);
+    ASSERT_TRUE(SetEndOfFile(file) && CloseHandle(file));
+    unsigned long long identity = FileIdentity(database);
+    DWORD sectors = 0, bytes = 0, freeClusters = 0, clusters = 0;
+    ULARGE_INTEGER available, total, free;
+    ASSERT_TRUE(GetDiskFreeSpaceA("M:\\", &sectors, &bytes, &freeClusters, &clusters));
+    ASSERT_TRUE(GetDiskFreeSpaceExA((install + "\\").c_str(), &available, &total, &free));
+    size_t room = static_cast<size_t>(PlanClusters(sectors * bytes) * sectors * bytes) + (256 << 10);
+    ASSERT_TRUE(WriteFileBytes("M:\\filler.bin", std::string(static_cast<size_t>(available.QuadPart) - room, 'f')));
+    Launch();
+    DWORD begun = GetTickCount();
+    StartExpecting(DONE, BoxIcon::Information);
+    printf("300 MB database: %lu ms from Start to the box\n", static_cast<unsigned long>(boxShownAt - begun));
+    EXPECT_LT(boxShownAt - begun, 2000u);
+    EXPECT_EQ(identity, FileIdentity(data + "\\TLCDDB.DB"));
+    EXPECT_FALSE(FileExists(database));
+    ExitAfterARestartQuestion();
+}
+
+// A database of 120 MB takes long enough to copy (the Windows 98 family
+// copies) that the user may end the updater in the middle of it. The next
+// run finishes the move with the database whole.
 TEST_F(Update, LargeDatabaseSurvivesAnEndedMove)
 {
-    Machine(WINXP);
+    Machine(WIN98);
     Release();
     std::string database(120u << 20, '\0');
     for (size_t i = 0; i < database.size(); i += 4096)
@@ -1674,14 +1757,26 @@ TEST_F(LimitedUser, FoldersTheUserCannotWriteAreNamedBeforeAnythingIsWritten)
     }
     ExpectNothingWritten();
     EXPECT_NE(0u, GetFileAttributesA(main.c_str()) & FILE_ATTRIBUTE_READONLY) << "the attribute did not come back";
+
+    // A data folder that the user may not write, and an editor that holds
+    // TVDEVICE.INI, read-only as it is: the update runs through, the data
+    // files stay and the warning says why, and the file waits for the
+    // restart, which replaces it. The next run moves the data files.
+    ASSERT_TRUE(MakeFolder(data));
+    Unwritable(data);
     {
         HeldFile editor(target, GENERIC_READ, FILE_SHARE_READ);
         ASSERT_TRUE(editor.Held());
-        StartExpecting(DONE_AT_RESTART, BoxIcon::Information);
+        StartExpecting(DataDenied(install, data) + RESTART_NOTICE, BoxIcon::Warning);
     }
+    ExpectDataStayedWhole();
+    Writable(data);
     ExitAfterARestartQuestion();
     ASSERT_TRUE(RunRestartSequence());
+    Launch();
+    StartExpecting(DONE, BoxIcon::Information);
     ExpectUpdated(WINXP);
+    ExitAfterARestartQuestion();
 }
 
 // Stop points: the test build of the updater (TLSTOPS.exe) ends itself just
@@ -1759,10 +1854,11 @@ protected:
         return faults;
     }
 
-    // The stop points to run out of 1..count.
+    // The stop points to run out of 1..count: a spread, and every one from
+    // `firstData` on (the data move).
     // TOLVANE_STOP_POINTS=all runs every one; a list of numbers ("199,200")
     // runs those, to look again at one that was not finished.
-    static std::vector<unsigned int> Points(unsigned int count)
+    static std::vector<unsigned int> Points(unsigned int count, unsigned int firstData)
     {
         std::vector<unsigned int> points;
         char chosen[256] = "";
@@ -1776,6 +1872,10 @@ protected:
         unsigned int spread = std::string(chosen) == "all" ? count : std::min(24u, count);
         for (unsigned int i = 0; i < spread; ++i)
             points.push_back(spread == 1 ? 1 : 1 + i * (count - 1) / (spread - 1));
+        for (unsigned int k = firstData; k >= 1 && k <= count; ++k)
+            points.push_back(k);
+        std::sort(points.begin(), points.end());
+        points.erase(std::unique(points.begin(), points.end()), points.end());
         return points;
     }
 };
@@ -1800,13 +1900,13 @@ TEST_P(StopPoints, EveryStopIsFinishedByTheNextRun)
         return line.find(restartOperation) != std::string::npos;
     })) << "no replacement was asked of the restart";
 
-    // The first operation that touches a target: the first set-aside rename.
-    // Every operation before it belongs to the first pass, the copies.
     // The first operation that touches a target, now or at the restart: the
     // first set-aside rename, or the first replacement asked of the restart.
-    unsigned int firstReplace = 0;
+    unsigned int firstReplace = 0, firstData = 0;
     for (const std::string& line : lines) {
         size_t bar = line.find('|');
+        if (firstData == 0 && line.find("Tolvane Data") != std::string::npos)
+            firstData = static_cast<unsigned int>(std::stoul(line));
         bool setAside = line.find(" rename ") != std::string::npos && line.find(".old") == line.size() - 4 &&
                         line.find(".tmp|") != bar - 4 && line.find(".TMP|") != bar - 4;
         if (firstReplace == 0 && (setAside || line.find(restartOperation) != std::string::npos))
@@ -1814,7 +1914,8 @@ TEST_P(StopPoints, EveryStopIsFinishedByTheNextRun)
     }
     ASSERT_GT(firstReplace, family.files * 2) << "a target is touched before every copy is made";
 
-    std::vector<unsigned int> points = Points(static_cast<unsigned int>(lines.size()));
+    ASSERT_GT(firstData, firstReplace) << "no data move in the log";
+    std::vector<unsigned int> points = Points(static_cast<unsigned int>(lines.size()), firstData);
     std::vector<std::string> unfinished;
     size_t firstPassStops = 0;
     for (unsigned int k : points) {
@@ -1826,6 +1927,8 @@ TEST_P(StopPoints, EveryStopIsFinishedByTheNextRun)
             why = "did not stop";
         } else if (k < firstReplace && !TargetsChangedSinceSnapshot().empty()) {
             why = "stopped while copying, yet " + TargetsChangedSinceSnapshot()[0];
+        } else if (!DataFileNotWhole().empty()) {
+            why = DataFileNotWhole() + " is not whole in the installation or data folder";
         } else {
             firstPassStops += k < firstReplace;
             std::vector<SeenBox> boxes = RunShipped();
@@ -1848,9 +1951,9 @@ TEST_P(StopPoints, EveryStopIsFinishedByTheNextRun)
         }
     }
     printf("stop points: %zu of %zu finished (%s, %zu operations in a complete run, the first %u of them "
-           "copies; %zu stops among them left every target as it was)\n",
+           "copies, the data move from the %u-th on; %zu stops among them left every target as it was)\n",
            points.size() - unfinished.size(), points.size(), family.wineVersion, lines.size(), firstReplace - 1,
-           firstPassStops);
+           firstData, firstPassStops);
     for (const std::string& line : unfinished)
         printf("  unfinished: %s\n", line.c_str());
     EXPECT_TRUE(unfinished.empty());

@@ -172,6 +172,14 @@ BOOL OpRename(const char* from, const char* to)
     return MoveFileA(from, to);
 }
 
+// A rename within one volume moves no bytes: stopped before it, the file
+// is still under its old name.
+BOOL OpMoveOnVolume(const char* from, const char* to)
+{
+    Step("move", from, to);
+    return CallMoveFileEx(from, to, 0);
+}
+
 BOOL OpCopy(const char* from, const char* to)
 {
     Step("copy", from, to, from, to);

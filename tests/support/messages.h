@@ -74,12 +74,37 @@ inline std::string FolderTooLong(const std::string& folder)
            Sjis(u8"\n\nフォルダ名を変えるとTolvaneが起動できなくなりますので、変えないで下さい。お手数ですが、サポート窓口にご相談下さい。");
 }
 
-// The warning that data files stayed behind, naming both folders.
-inline std::string DataStayed(const std::string& folder, const std::string& dataFolder)
+// The warning that data files stayed behind, naming both folders, then the
+// cause and what to do (by default: no cause known).
+inline std::string DataStayed(const std::string& folder, const std::string& dataFolder,
+                              const std::string& cause = Sjis(u8"フォルダをご確認のうえ、もう一度アップデーターを実行して下さい。"))
 {
     return Sjis(u8"アップデートは終了しましたが、データファイルを移動できませんでした。\nデータファイルは次のフォルダに残っています。\n") +
-           folder + "\n\n" + Sjis(u8"移動先のフォルダ：\n") + dataFolder + "\n\n" +
-           Sjis(u8"フォルダをご確認のうえ、もう一度アップデーターを実行して下さい。");
+           folder + "\n\n" + Sjis(u8"移動先のフォルダ：\n") + dataFolder + "\n\n" + cause;
+}
+
+// The same, for want of room on `drive` ("C:"): `megabytes` more.
+inline std::string DataNoRoom(const std::string& folder, const std::string& dataFolder, const std::string& drive,
+                              const std::string& megabytes)
+{
+    return DataStayed(folder, dataFolder,
+                      Sjis(u8"ドライブ ") + drive + Sjis(u8" の空き容量が、あと ") + megabytes +
+                          Sjis(u8" MB 足りません。\n不要なファイルを削除してから、もう一度アップデーターを実行して下さい。"));
+}
+
+// The same, for a data folder that this user may not write.
+inline std::string DataDenied(const std::string& folder, const std::string& dataFolder)
+{
+    return DataStayed(folder, dataFolder,
+                      Sjis(u8"このユーザーには移動先のフォルダに書き込む権限がありません。\n管理者でログオンしてから、もう一度アップデーターを実行して下さい。"));
+}
+
+// The same, for a data file that another program holds, named.
+inline std::string DataInUse(const std::string& folder, const std::string& dataFolder, const std::string& file)
+{
+    return DataStayed(folder, dataFolder,
+                      Sjis(u8"次のファイルを他のソフトが使用しています。\n") + file +
+                          Sjis(u8"\n\nそのソフトを終了してから、もう一度アップデーターを実行して下さい。"));
 }
 
 #endif

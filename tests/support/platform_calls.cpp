@@ -274,6 +274,17 @@ const Row TABLE[] = {
     { "GetSystemDirectoryA", ON_ALL, {}, nullptr, "Platform SDK: GetSystemDirectory" },
     { "GetTickCount", ON_ALL, {}, nullptr, "Platform SDK: GetTickCount" },
     { "GetTempPathA", ON_ALL, {}, nullptr, "Platform SDK: GetTempPath" },
+    { "GetVolumeInformationA", ON_ALL,
+      { Path(0, Everywhere(MAX_PATH), DRIVE_ROOT, "root"), MaxValue(2, Everywhere(0), "volume name size") },
+      "the 95 family and NT 4.0 take only a drive's or share's root, with its separator; 2000 also a folder where "
+      "a volume is mounted (the updater passes what GetVolumePathNameA gives, else the drive's root)",
+      "Platform SDK: GetVolumeInformation (lpRootPathName: \"a trailing backslash is required\"; mounted folders: "
+      "Windows 2000); Wine kernel32/tests/volume.c, test_GetVolumeInformationA (a folder below the root fails "
+      "with ERROR_DIR_NOT_ROOT, the root without its backslash with ERROR_INVALID_NAME)" },
+    { "GetVolumePathNameA", ON_WIN2K | ON_WINXP, { Path(0), MaxValue(2, Everywhere(MAX_PATH + 1), "buffer size") },
+      "missing from the 95 family and NT 4.0: looked up at run time, and only from 2000 on",
+      "Platform SDK: GetVolumePathName, Requirements (Windows 2000 and later); Wine kernel32/tests/volume.c, "
+      "test_GetVolumePathNameA (win_skip when the function is missing)" },
     { "GetVersionExA", ON_ALL, {}, "OSVERSIONINFOEXA only from NT 4.0 SP6 and 98; the updater passes OSVERSIONINFOA",
       "Platform SDK: GetVersionEx, OSVERSIONINFOEX Requirements" },
     { "GetWindowsDirectoryA", ON_ALL, {}, nullptr,

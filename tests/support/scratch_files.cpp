@@ -90,6 +90,16 @@ bool FileExists(const std::string& path)
     return isFile;
 }
 
+unsigned long long FileIdentity(const std::string& path)
+{
+    HANDLE file = OpenPath(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING);
+    BY_HANDLE_FILE_INFORMATION info;
+    bool read = file != INVALID_HANDLE_VALUE && GetFileInformationByHandle(file, &info);
+    if (file != INVALID_HANDLE_VALUE)
+        CloseHandle(file);
+    return read ? (static_cast<unsigned long long>(info.nFileIndexHigh) << 32) | info.nFileIndexLow : 0;
+}
+
 bool FolderExists(const std::string& path)
 {
     DWORD a = GetFileAttributesA(path.c_str());

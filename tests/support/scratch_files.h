@@ -14,6 +14,9 @@ bool WriteFileBytes(const std::string& path, const std::string& bytes);
 std::string ReadFileBytes(const std::string& path, bool* ok = nullptr);
 bool FileExists(const std::string& path);
 bool FolderExists(const std::string& path);
+// The file's index on its volume (a rename keeps it, a copy gets another);
+// 0 when it cannot be read.
+unsigned long long FileIdentity(const std::string& path);
 void RemoveTree(const std::string& path);
 bool MakeFolder(const std::string& path);
 // Nested folders below `base` whose path is exactly `length` bytes long.

@@ -173,7 +173,8 @@ int main()
     ApplySettingsDefaults();
     double t3 = Now();
     char dataFolder[270];
-    MigrateDataFiles(folder, dataFolder);
+    DataStay stay;
+    MigrateDataFiles(folder, dataFolder, &stay);
     double t4 = Now();
     if (!installed) {
         printf("not installed\n");
