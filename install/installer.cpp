@@ -27,6 +27,8 @@ enum RowFate {
     Replaced           // replaced now; its old target still to be deleted
 };
 static RowFate Fates[MAX_PLAN_ROWS];
+// The targets that a program held before anything was written.
+static bool HeldBefore[MAX_PLAN_ROWS];
 
 // Asks every copy and target once more before the first target is touched,
 // and chooses each row's fate: a row that another program holds (its target
@@ -49,7 +51,10 @@ static bool ChooseFates(const InstallPlan& plan, const RunFolders& run, InstallF
             *fate = AtRestart;
             continue;
         }
-        unsigned int message = TargetCanBeReplaced(*at.row, paths, AskHolderAfterWaiting(paths.target));
+        // A holder that was there before the copies were made and holds on
+        // still is no passing one: it is not waited for again.
+        HolderAnswer answer = HeldBefore[at.number] ? AskHolder(paths.target) : AskHolderAfterWaiting(paths.target);
+        unsigned int message = TargetCanBeReplaced(*at.row, paths, answer);
         if (message != 0 && message != IDS_FILE_IN_USE)
             return FailNaming(failure, message, at.folders.shown, at.row->targetName);
         if (message != 0 || AskHolderAfterWaiting(paths.staged, true) == FileHeld)
@@ -167,7 +172,7 @@ bool InstallStagedFiles(HWND dialog, const char* installFolder, InstallFailure* 
     unsigned int release = LoadStagedList(run.own, plan);
     if (release != 0)
         return Fail(failure, release);
-    if (!PlanCanRun(plan, run, failure))
+    if (!PlanCanRun(plan, run, HeldBefore, failure))
         return false;
 
     // A run stopped inside the copy step leaves the platform's temporary

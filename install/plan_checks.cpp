@@ -68,15 +68,15 @@ unsigned int TargetCanBeReplaced(const StagedFile& row, const RowPaths& paths, H
     }
 }
 
-// Whether the row's target can be replaced, now or at the restart; `exists`
-// tells whether there is one. Only the main executable's holder is waited
-// for: another program's file waits for the restart if need be.
-static bool AskTarget(const StagedFile& row, const RowPaths& paths, const GroupFolders& folders, bool* exists,
-                      InstallFailure* failure)
+// Whether the row's target can be replaced, now or at the restart;
+// `answer` receives whether a program holds it. Only the main executable's
+// holder is waited for: another program's file waits for the restart if
+// need be.
+static bool AskTarget(const StagedFile& row, const RowPaths& paths, const GroupFolders& folders,
+                      HolderAnswer* answer, InstallFailure* failure)
 {
-    HolderAnswer answer = IsMainExecutable(row) ? AskHolderAfterWaiting(paths.target) : AskHolder(paths.target);
-    unsigned int message = TargetCanBeReplaced(row, paths, answer);
-    *exists = answer != FileAbsent;
+    *answer = IsMainExecutable(row) ? AskHolderAfterWaiting(paths.target) : AskHolder(paths.target);
+    unsigned int message = TargetCanBeReplaced(row, paths, *answer);
     return message == 0 || message == IDS_FILE_IN_USE || FailNaming(failure, message, folders.shown, row.targetName);
 }
 
@@ -189,7 +189,7 @@ static bool HasRoom(const char* folder, const char* shown, const Volume& volume,
     return false;
 }
 
-bool PlanCanRun(const InstallPlan& plan, const RunFolders& run, InstallFailure* failure)
+bool PlanCanRun(const InstallPlan& plan, const RunFolders& run, bool* heldBefore, InstallFailure* failure)
 {
     // Volume 0 is the installation folder's; the system folder's is volume
     // 1, or volume 0 again when both lie on one drive.
@@ -202,43 +202,40 @@ bool PlanCanRun(const InstallPlan& plan, const RunFolders& run, InstallFailure* 
         if (!CanWriteIn(roots[v], shown[v], failure))
             return false;
     }
-    for (unsigned int g = 0; g < plan.groupCount; ++g) {
-        const StagedGroup& group = *plan.groups[g];
-        GroupFolders folders = FoldersOf(run, group);
-        // A driver's folder below the root ("Drivers") is asked too, once
-        // for the rows that share it, and named as the run reaches it (the
-        // system folder is short enough for the copy step as it is, in
-        // practice); the roots were asked above.
-        char asked[PATH_BUFFER_SIZE];
-        if (!MakePath(asked, sizeof asked, 0, folders.destination, 0, 0))
-            return Fail(failure, IDS_FOLDER_TOO_LONG, folders.shown);
-        for (unsigned int i = 0; i < group.rowCount; ++i) {
-            const StagedFile& row = group.rows[i];
-            RowPaths paths;
-            if (!RowPathsFit(row, folders, &paths, failure))
+    // A driver's folder below the root ("Drivers") is asked too, once for
+    // the rows that share it, and named as the run reaches it (the system
+    // folder is short enough for the copy step as it is, in practice); the
+    // roots were asked above.
+    char asked[PATH_BUFFER_SIZE];
+    PlanRow at;
+    RowPaths paths;
+    for (bool more = FirstPlanRow(plan, run, &at); more; more = NextPlanRow(plan, run, &at)) {
+        if (at.index == 0 && !MakePath(asked, sizeof asked, 0, at.folders.destination, 0, 0))
+            return Fail(failure, IDS_FOLDER_TOO_LONG, at.folders.shown);
+        if (!PlanRowPathsFit(at, &paths, failure))
+            return false;
+        if (lstrcmpiA(paths.targetFolder, asked) != 0) {
+            if (!CanWriteIn(paths.targetFolder, paths.targetFolder, failure))
                 return false;
-            if (lstrcmpiA(paths.targetFolder, asked) != 0) {
-                if (!CanWriteIn(paths.targetFolder, paths.targetFolder, failure))
-                    return false;
-                CopyText(asked, sizeof asked, paths.targetFolder);
-            }
-            // A row that an earlier run left to the restart keeps its copy
-            // as it is, and asks nothing of its target.
-            if (IsReplacedAtRestart(paths.staged))
-                continue;
-            bool exists = false;
-            if (!AskTarget(row, paths, folders, &exists, failure))
-                return false;
-            // Every set-aside name taken by an old copy that waits for a
-            // restart (ten runs without one) would stop the replacement.
-            if (exists && !ChooseSetAside(row, &paths))
-                return FailNaming(failure, IDS_IO_ERROR, folders.shown, row.targetName);
-            CountCopy(row, paths, &volumes[group.root == InstallFolder ? 0 : systemVolume]);
+            CopyText(asked, sizeof asked, paths.targetFolder);
         }
+        // A row that an earlier run left to the restart keeps its copy as
+        // it is, and asks nothing of its target.
+        heldBefore[at.number] = false;
+        if (IsReplacedAtRestart(paths.staged))
+            continue;
+        HolderAnswer answer;
+        if (!AskTarget(*at.row, paths, at.folders, &answer, failure))
+            return false;
+        heldBefore[at.number] = answer == FileHeld;
+        // Every set-aside name taken by an old copy that waits for a
+        // restart (ten runs without one) would stop the replacement.
+        if (answer != FileAbsent && !ChooseSetAside(*at.row, &paths))
+            return FailNaming(failure, IDS_IO_ERROR, at.folders.shown, at.row->targetName);
+        CountCopy(*at.row, paths, &volumes[plan.groups[at.group]->root == InstallFolder ? 0 : systemVolume]);
     }
     for (unsigned int v = 0; v < 2; ++v)
         if (volumes[v].cluster != 0 && !HasRoom(roots[v], shown[v], volumes[v], failure))
             return false;
     return true;
 }
-

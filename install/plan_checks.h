@@ -20,13 +20,15 @@
 // and how many MB more it needs), or IDS_IO_ERROR (a missing driver folder,
 // a folder where a file belongs, every set-aside name of a target taken). A
 // holder of the main executable is waited out for up to 5 s before it
-// counts; another program's hold on any other target is no failure. A row
-// that an earlier run left to the restart is not asked again. Nothing is
+// counts; another program's hold on any other target is no failure, and
+// `heldBefore` (MAX_PLAN_ROWS entries, in plan order) tells which targets a
+// program held. A row that an earlier run left to the restart is not asked
+// again. Nothing is
 // kept: a folder is asked whether it takes a new file by creating one of
 // ours that the system deletes as it is closed, and a read-only main
 // executable loses its attribute for the moment it is asked whether it
 // runs.
-bool PlanCanRun(const InstallPlan& plan, const RunFolders& run, InstallFailure* failure);
+bool PlanCanRun(const InstallPlan& plan, const RunFolders& run, bool* heldBefore, InstallFailure* failure);
 
 // What stops the row's target from being replaced now, given `answer` to
 // whether a program holds it: 0 nothing, IDS_FILE_IN_USE another program

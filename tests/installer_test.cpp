@@ -510,14 +510,15 @@ TEST_F(Installation, PathsThatDoNotFitTheFileCallsAreFoundBeforeAnythingIsWritte
     plan.groups[0] = &group;
 
     RunFolders run;
+    bool held[MAX_PLAN_ROWS];
     ASSERT_TRUE(FindRunFolders(folder.c_str(), &run, &failure));
     ASSERT_EQ(0u, LoadStagedList(run.own, GroupsForPlatform(OsVersion)));
-    EXPECT_FALSE(PlanCanRun(plan, run, &failure));
+    EXPECT_FALSE(PlanCanRun(plan, run, held, &failure));
     ExpectFailure(IDS_FOLDER_TOO_LONG, folder);
     EXPECT_EQ("", ListFolder(folder)) << "written by the checks";
     // One byte less fits: 259 bytes and the terminating zero.
     lstrcpyA(rows[2].targetName, longName.substr(1).c_str());
-    EXPECT_TRUE(PlanCanRun(plan, run, &failure)) << failure.message;
+    EXPECT_TRUE(PlanCanRun(plan, run, held, &failure)) << failure.message;
 }
 
 // WININIT.INI as other programs leave it: lines with or without a carriage
