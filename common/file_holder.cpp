@@ -35,19 +35,22 @@ HolderAnswer AskHolder(const char* path)
     }
 }
 
-HolderAnswer AskHolderAfterWaiting(const char* path, bool ownFile)
+HolderAnswer AskHolderUntil(const char* path, DWORD since, DWORD waitMs)
 {
-    unsigned int waits = 0;
-    DWORD since = GetTickCount();
     HolderAnswer answer;
-    while ((answer = AskHolder(path)) == FileHeld && (ownFile ? WaitForOwnFiles(since) : WaitAgain(&waits))) {
+    while ((answer = AskHolder(path)) == FileHeld && WaitUntil(since, waitMs)) {
     }
     return answer;
 }
 
-bool WaitForOwnFiles(DWORD since)
+HolderAnswer AskHolderAfterWaiting(const char* path, bool ownFile)
 {
-    if (GetTickCount() - since >= OWN_FILES_WAIT_MS)
+    return AskHolderUntil(path, GetTickCount(), ownFile ? OWN_FILES_WAIT_MS : HOLDER_WAIT_TOTAL_MS);
+}
+
+bool WaitUntil(DWORD since, DWORD waitMs)
+{
+    if (GetTickCount() - since >= waitMs)
         return false;
     Sleep(HOLDER_WAIT_MS);
     return true;

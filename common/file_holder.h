@@ -28,13 +28,26 @@ HolderAnswer AskHolder(const char* path);
 // however long it reads.
 const DWORD OWN_FILES_WAIT_MS = 15000;
 
+// How long a holder of anything else is given to let go.
+const DWORD HOLDER_WAIT_TOTAL_MS = 5000;
+
+// AskHolder once a holder has had `waitMs` since `since` (a GetTickCount:
+// when it was first found holding the file) to let go.
+HolderAnswer AskHolderUntil(const char* path, DWORD since, DWORD waitMs);
+
 // AskHolder once a holder has had its 5 s to let go, or with `ownFile` its
 // OWN_FILES_WAIT_MS.
 HolderAnswer AskHolderAfterWaiting(const char* path, bool ownFile = false);
 
-// Waits 250 ms, unless OWN_FILES_WAIT_MS have passed since `since` (a
-// GetTickCount). True: try again.
-bool WaitForOwnFiles(DWORD since);
+// Waits 250 ms, unless `waitMs` have passed since `since` (a GetTickCount).
+// True: try again.
+bool WaitUntil(DWORD since, DWORD waitMs);
+
+// WaitUntil for this run's own files.
+inline bool WaitForOwnFiles(DWORD since)
+{
+    return WaitUntil(since, OWN_FILES_WAIT_MS);
+}
 
 // After an operation on `path` failed with `error` (GetLastError right after
 // it): true, having waited 250 ms, when a program holds the file and the

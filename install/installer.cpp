@@ -27,8 +27,10 @@ enum RowFate {
     Replaced           // replaced now; its old target still to be deleted
 };
 static RowFate Fates[MAX_PLAN_ROWS];
-// The targets that a program held before anything was written.
+// The targets that a program held before anything was written, and when
+// they were asked.
 static bool HeldBefore[MAX_PLAN_ROWS];
+static DWORD AskedBefore;
 
 // Asks every copy and target once more before the first target is touched,
 // and chooses each row's fate: a row that another program holds (its target
@@ -51,9 +53,10 @@ static bool ChooseFates(const InstallPlan& plan, const RunFolders& run, InstallF
             *fate = AtRestart;
             continue;
         }
-        // A holder that was there before the copies were made and holds on
-        // still is no passing one: it is not waited for again.
-        HolderAnswer answer = HeldBefore[at.number] ? AskHolder(paths.target) : AskHolderAfterWaiting(paths.target);
+        // A holder that was there before the copies were made has had its
+        // time to let go since then.
+        HolderAnswer answer = AskHolderUntil(paths.target, HeldBefore[at.number] ? AskedBefore : GetTickCount(),
+                                             HOLDER_WAIT_TOTAL_MS);
         unsigned int message = TargetCanBeReplaced(*at.row, paths, answer);
         if (message != 0 && message != IDS_FILE_IN_USE)
             return FailNaming(failure, message, at.folders.shown, at.row->targetName);
@@ -174,6 +177,7 @@ bool InstallStagedFiles(HWND dialog, const char* installFolder, InstallFailure* 
         return Fail(failure, release);
     if (!PlanCanRun(plan, run, HeldBefore, failure))
         return false;
+    AskedBefore = GetTickCount();
 
     // A run stopped inside the copy step leaves the platform's temporary
     // file in the installation folder, where only installers put such files.
