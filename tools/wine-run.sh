@@ -93,6 +93,14 @@ if [ ! -f "$WINEPREFIX/.tolvane-ready" ]; then
     fi
     touch "$WINEPREFIX/.tolvane-ready"
 fi
+# No window manager runs on the display, so Wine places and activates its
+# windows itself. A managed window would wait up to 2 s for a window manager
+# each time it is hidden (every message box, every program's end).
+if [ ! -f "$WINEPREFIX/.tolvane-unmanaged" ]; then
+    "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f \
+        >>"$wine_root/wineboot.log" 2>&1 </dev/null 9>&- &&
+        touch "$WINEPREFIX/.tolvane-unmanaged"
+fi
 # A persistent server keeps each test process's start fast; -p is a no-op
 # when one already runs for this prefix.
 setsid "$WINESERVER" -p >>"$wine_root/wineserver.log" 2>&1 </dev/null 9>&-
