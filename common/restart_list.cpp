@@ -119,6 +119,11 @@ bool IsReplacedAtRestart(const char* copy)
     return GetShortName(copy, shortCopy) && WininitRenames(shortCopy);
 }
 
+bool RestartListReadable()
+{
+    return !IsWindows95Family() || WininitReadable();
+}
+
 void StartRestartList()
 {
     ClearWininitQueue();

@@ -28,6 +28,12 @@ bool CommitRestartList();
 // that must stay until then.
 bool IsReplacedAtRestart(const char* copy);
 
+// Whether the restart list can be read whole: always on the NT family. On
+// the Windows 95 family, WININIT.INI can hold more than a run reads (other
+// programs' lines), or be held by a program that writes it; then neither
+// the copies that wait for the restart can be told nor lines added.
+bool RestartListReadable();
+
 // Starts a run: forgets lines not written, and finishes a rewrite of
 // WININIT.INI that a stopped run left (Windows 95 family).
 void StartRestartList();

@@ -237,6 +237,17 @@ bool WininitRenames(const char* source)
     return ScanWininit(length, source, &insertAt, &found);
 }
 
+bool WininitReadable()
+{
+    char path[PATH_BUFFER_SIZE];
+    unsigned int length = 0;
+    if (!WininitPath(WININIT_NAME, path))
+        return false;
+    if (ReadWininit(path, &length))
+        return true;
+    return AskHolderAfterWaiting(path) != FileHeld && ReadWininit(path, &length);
+}
+
 void FinishWininitRewrite()
 {
     char path[PATH_BUFFER_SIZE];

@@ -32,6 +32,10 @@ bool WriteWininitLines();
 // asked about, and no line of ours deletes one.
 bool WininitRenames(const char* source);
 
+// Whether WININIT.INI is missing or can be read whole, after a wait of up
+// to 5 s for a program that writes it.
+bool WininitReadable();
+
 // Finishes a rewrite of WININIT.INI that a stop interrupted: the new file,
 // when it was written whole, takes the name, and our other names go.
 void FinishWininitRewrite();

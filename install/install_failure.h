@@ -5,12 +5,12 @@
 
 #include "common/path_helpers.h"
 
-const unsigned int FAILURE_AMOUNT_SIZE = 16;
-
 struct InstallFailure {
     unsigned int message;            // string id; 0 while nothing failed
     char subject[PATH_BUFFER_SIZE];  // the file, folder or drive it names
-    char amount[FAILURE_AMOUNT_SIZE];  // how many MB more a disk needs
+    // What else it names: how many MB more a disk needs, or the program
+    // that has the file loaded.
+    char detail[PATH_BUFFER_SIZE];
 };
 
 // Records `message` naming `subject` (none when 0; the subject is left out
@@ -20,5 +20,10 @@ bool Fail(InstallFailure* failure, unsigned int message, const char* subject = 0
 // Records `message` naming the file or folder `name` below `root`, as the
 // user knows them (nothing, should the two not fit a path buffer).
 bool FailNaming(InstallFailure* failure, unsigned int message, const char* root, const char* name);
+
+// Records that another program holds the file `name` below `root`, found at
+// `path`: IDS_FILE_IN_USE naming it, or IDS_FILE_IN_USE_BY naming also the
+// program that has it loaded, where the system can tell.
+bool FailNamingHeld(InstallFailure* failure, const char* root, const char* name, const char* path);
 
 #endif

@@ -28,7 +28,7 @@ enum RowFate {
 };
 static RowFate Fates[MAX_PLAN_ROWS];
 // The targets that a program held before anything was written, and when
-// they were asked.
+// they began to be asked.
 static bool HeldBefore[MAX_PLAN_ROWS];
 static DWORD AskedBefore;
 
@@ -64,11 +64,25 @@ static bool ChooseFates(const InstallPlan& plan, const RunFolders& run, InstallF
             *fate = AtRestart;
     }
     // Only now, with every row known to go through, is the restart asked.
-    for (bool more = FirstPlanRow(plan, run, &at); more; more = NextPlanRow(plan, run, &at))
-        if (Fates[at.number] == AtRestart && MakeRowPaths(*at.row, at.folders, &paths) &&
-            !IsReplacedAtRestart(paths.staged) && !ReplaceAtRestart(paths.staged, paths.target))
-            return FailNaming(failure, IDS_FILE_IN_USE, at.folders.shown, at.row->targetName);
-    return CommitRestartList() || Fail(failure, IDS_IO_ERROR);
+    // Should it refuse, the row it refused is named (the first one asked,
+    // when the 95 family's list cannot be written at the end), with the
+    // program that has it loaded.
+    PlanRow named;
+    bool any = false, asked = true;
+    for (bool more = FirstPlanRow(plan, run, &at); more && asked; more = NextPlanRow(plan, run, &at)) {
+        if (Fates[at.number] != AtRestart || !MakeRowPaths(*at.row, at.folders, &paths) ||
+            IsReplacedAtRestart(paths.staged))
+            continue;
+        asked = ReplaceAtRestart(paths.staged, paths.target);
+        if (!any || !asked)
+            named = at;
+        any = true;
+    }
+    if (asked && CommitRestartList())
+        return true;
+    if (!any || !MakeRowPaths(*named.row, named.folders, &paths))
+        return Fail(failure, IDS_IO_ERROR);
+    return FailNamingHeld(failure, named.folders.shown, named.row->targetName, paths.target);
 }
 
 // Leaves the row to the restart: its copy replaces the target then. With
@@ -82,8 +96,9 @@ static bool LeaveToRestart(const PlanRow& at, const RowPaths& paths, const char*
     if (ReplaceAtRestart(paths.staged, paths.target) && (oldTarget == 0 || DeleteAtRestart(oldTarget)) &&
         CommitRestartList())
         return true;
-    return FailNaming(failure, IsMainExecutable(*at.row) ? IDS_TOLVANE_RUNNING : IDS_FILE_IN_USE,
-                      at.folders.shown, at.row->targetName);
+    if (IsMainExecutable(*at.row))
+        return FailNaming(failure, IDS_TOLVANE_RUNNING, at.folders.shown, at.row->targetName);
+    return FailNamingHeld(failure, at.folders.shown, at.row->targetName, paths.target);
 }
 
 // Replaces the target with its checked copy: the old target is renamed
@@ -175,9 +190,11 @@ bool InstallStagedFiles(HWND dialog, const char* installFolder, InstallFailure* 
     unsigned int release = LoadStagedList(run.own, plan);
     if (release != 0)
         return Fail(failure, release);
+    // A holder found now has its time from now: the main executable's,
+    // already waited for here, is not waited for again.
+    AskedBefore = GetTickCount();
     if (!PlanCanRun(plan, run, HeldBefore, failure))
         return false;
-    AskedBefore = GetTickCount();
 
     // A run stopped inside the copy step leaves the platform's temporary
     // file in the installation folder, where only installers put such files.

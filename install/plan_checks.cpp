@@ -9,6 +9,7 @@
 #include "common/file_ops.h"
 #include "common/file_removal.h"
 #include "common/kernel_functions.h"
+#include "common/module_holder.h"
 #include "common/path_helpers.h"
 #include "common/path_kind.h"
 #include "common/restart_list.h"
@@ -51,6 +52,17 @@ static bool IsRunning(const char* path)
     return file == INVALID_HANDLE_VALUE && error == ERROR_SHARING_VIOLATION;
 }
 
+// Whether Tolvane runs from its main executable at `path`, which a program
+// holds: where the system can tell which programs have it loaded, only such
+// a program is Tolvane running, and another that holds the file (a scanner,
+// a backup) leaves it to the restart like any other file. NT 4.0 cannot
+// tell: there a held main executable counts as Tolvane running.
+static bool TolvaneLoads(const char* path)
+{
+    char program[PATH_BUFFER_SIZE];
+    return FindLoadingProgram(path, program, sizeof program) != ModuleNotLoaded;
+}
+
 unsigned int TargetCanBeReplaced(const StagedFile& row, const RowPaths& paths, HolderAnswer answer)
 {
     bool main = IsMainExecutable(row);
@@ -58,9 +70,11 @@ unsigned int TargetCanBeReplaced(const StagedFile& row, const RowPaths& paths, H
     case FileAbsent:
         return 0;
     case FileFree:
-        return main && !IsWindows95Family() && IsRunning(paths.target) ? IDS_TOLVANE_RUNNING : 0;
+        return main && !IsWindows95Family() && IsRunning(paths.target) && TolvaneLoads(paths.target)
+                   ? IDS_TOLVANE_RUNNING
+                   : 0;
     case FileHeld:
-        return main ? IDS_TOLVANE_RUNNING : IDS_FILE_IN_USE;
+        return main && TolvaneLoads(paths.target) ? IDS_TOLVANE_RUNNING : IDS_FILE_IN_USE;
     case FileDenied:
         return IDS_NEED_ADMIN;
     default:
@@ -185,12 +199,17 @@ static bool HasRoom(const char* folder, const char* shown, const Volume& volume,
     Fail(failure, IDS_NO_ROOM, drive);
     // The clusters short in 512-byte sectors, then whole MB, rounded up.
     DWORD sectors = (peak - available) * (volume.cluster / 512);
-    wsprintfA(failure->amount, "%lu", static_cast<unsigned long>((sectors + SECTORS_PER_MEGABYTE - 1) / SECTORS_PER_MEGABYTE));
+    wsprintfA(failure->detail, "%lu", static_cast<unsigned long>((sectors + SECTORS_PER_MEGABYTE - 1) / SECTORS_PER_MEGABYTE));
     return false;
 }
 
 bool PlanCanRun(const InstallPlan& plan, const RunFolders& run, bool* heldBefore, InstallFailure* failure)
 {
+    // Which copies an earlier run left to the restart, and whether the
+    // restart can take more, is known only from a list that can be read:
+    // the restart that carries out the one there clears it.
+    if (!RestartListReadable())
+        return Fail(failure, IDS_RESTART_FIRST);
     // Volume 0 is the installation folder's; the system folder's is volume
     // 1, or volume 0 again when both lie on one drive.
     Volume volumes[2];

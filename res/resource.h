@@ -43,6 +43,8 @@
 #define IDS_DATA_DENIED         19  // wsprintfA format: installation folder, data folder
 #define IDS_RESTART_NOTICE      20  // follows the outcome when files wait for the restart
 #define IDS_ALREADY_RUNNING     21
+#define IDS_FILE_IN_USE_BY      22  // wsprintfA format: the file, the program that has it loaded
+#define IDS_RESTART_FIRST       23  // the restart list cannot be read: restart Windows first
 
 // Strings: installed-copy lookup
 #define IDS_VERSION_QUERY       30

@@ -131,7 +131,7 @@ static void DropQueuedInput()
 static void ShowOutcome(HWND dialog, const RunOutcome& outcome)
 {
     const char* first = outcome.failure.subject;
-    const char* second = outcome.failure.amount;
+    const char* second = outcome.failure.detail;
     if (outcome.complete && outcome.message != IDS_DONE) {
         first = outcome.folder;
         second = outcome.dataFolder;

@@ -259,7 +259,7 @@ TEST(LoadResString, MessagesNameWhatTheirBoxesPassThem)
     for (const Message& message : { Message{ IDS_NOT_INSTALLED, 0 }, Message{ IDS_DONE, 0 },
                                     Message{ IDS_IO_ERROR, 0 }, Message{ IDS_DAMAGED, 0 },
                                     Message{ IDS_PATH_TOO_LONG, 1 }, Message{ IDS_READ_ERROR, 0 },
-                                    Message{ IDS_UPDATER_ALONE, 0 }, Message{ IDS_FILE_IN_USE, 1 },
+                                    Message{ IDS_UPDATER_ALONE, 0 }, Message{ IDS_FILE_IN_USE, 1 }, Message{ IDS_FILE_IN_USE_BY, 2 }, Message{ IDS_RESTART_FIRST, 0 },
                                     Message{ IDS_TOLVANE_RUNNING, 1 }, Message{ IDS_NEED_ADMIN, 1 },
                                     Message{ IDS_FOLDER_TOO_LONG, 1 }, Message{ IDS_NO_ROOM, 2 },
                                     Message{ IDS_DATA_STAYED, 2 }, Message{ IDS_DATA_NO_ROOM, 4 },

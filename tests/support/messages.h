@@ -12,6 +12,8 @@ inline const std::string DONE = Sjis(u8"アップデートは正常に終了し�
 inline const std::string RESTART_NOTICE = Sjis(
     u8"\n\n使用中のファイルは、Windowsの再起動時に置き換えられます。\n再起動するまでTolvaneを起動しないで下さい。");
 inline const std::string DONE_AT_RESTART = DONE + RESTART_NOTICE;
+inline const std::string RESTART_FIRST = Sjis(
+    u8"Windowsの再起動時に行われる処理が残っています。\nWindowsを再起動してから、もう一度アップデーターを実行して下さい。");
 inline const std::string ALREADY_RUNNING =
     Sjis(u8"アップデーターはすでに起動しています。\n起動中のアップデーターをご利用下さい。");
 inline const std::string NOT_INSTALLED = Sjis(
@@ -30,10 +32,12 @@ inline const std::string READ_ERROR = Sjis(
 inline const std::string UPDATER_ALONE =
     Sjis(u8"アップデート用のファイルが見つかりません。\nダウンロードしたファイルをすべて同じフォルダに展開してから実行して下さい。");
 
-// A file that another program holds, named.
-inline std::string FileInUse(const std::string& file)
+// A file that another program holds, named, and the program that has it
+// loaded where one is named.
+inline std::string FileInUse(const std::string& file, const std::string& program = "")
 {
     return Sjis(u8"次のファイルを他のソフトが使用しています。\n") + file +
+           (program.empty() ? "" : Sjis(u8"\n\n使用しているソフト：") + program) +
            Sjis(u8"\n\nそのソフトを終了してから、もう一度［開始］を押して下さい。");
 }
 

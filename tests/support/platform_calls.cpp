@@ -6,6 +6,7 @@
 // older systems answered.
 #include "support/platform_calls.h"
 #include <windows.h>
+#include <tlhelp32.h>
 #include <cstdio>
 #include <cstdlib>
 #include <algorithm>
@@ -225,6 +226,13 @@ const Row TABLE[] = {
       "ERROR_ACCESS_DENIED when it exists under another user's security; Requirements: Windows 95 and NT 3.1; "
       "the prefixes: \"Terminal Services\" remarks, \"Windows 2000: If Terminal Services is not running, the "
       "Global\\\" and \"Local\\\" prefixes are ignored\")" },
+    { "CreateToolhelp32Snapshot", ON_95_FAMILY | ON_WIN2K | ON_WINXP,
+      { Bits(0, Everywhere(TH32CS_SNAPPROCESS | TH32CS_SNAPMODULE), "flags") },
+      "missing from NT 4.0's KERNEL32: looked up at run time, and asked on the 95 family and from 2000 on only; "
+      "a module snapshot names its process (0 would be the caller)",
+      "Platform SDK: CreateToolhelp32Snapshot (Requirements: Windows 95 and 2000; th32ProcessID 0 means the "
+      "current process); Wine kernel32/tests/toolhelp.c (win_skip where the functions are missing: \"most likely "
+      "running on Windows NT\")" },
     { "CreateThread", ON_ALL, { Bits(4, Families(CREATE_SUSPENDED, CREATE_SUSPENDED), "creation flags"),
                                 NotNull(5, ON_95_FAMILY, "thread id") },
       "the 95 family fails a call without a place for the thread id",
@@ -266,6 +274,7 @@ const Row TABLE[] = {
     { "GetModuleHandleA", ON_ALL, { Path(0) }, nullptr, "Platform SDK: GetModuleHandle" },
     { "GetProcAddress", ON_ALL, {}, nullptr, "Platform SDK: GetProcAddress" },
     { "GetProcessHeap", ON_ALL, {}, nullptr, "Platform SDK: GetProcessHeap" },
+    { "GetCurrentProcessId", ON_ALL, {}, nullptr, "Platform SDK: GetCurrentProcessId" },
     { "GetShortPathNameA", ON_ALL, { Path(0, Everywhere(MAX_PATH), NO_SEPARATOR_BUT_ROOT) },
       "a folder's name ending in \"\\\" is taken by the NT family and by Wine; no source says the 95 family takes "
       "it, so the updater asks without one, as it asks GetFileAttributesA",
@@ -295,6 +304,10 @@ const Row TABLE[] = {
     { "LoadLibraryA", ON_ALL, { Path(0) }, nullptr, "Platform SDK: LoadLibrary" },
     { "LoadResource", ON_ALL, {}, nullptr, "Platform SDK: LoadResource" },
     { "LockResource", ON_ALL, {}, nullptr, "Platform SDK: LockResource" },
+    { "Module32First", ON_95_FAMILY | ON_WIN2K | ON_WINXP, {}, "dwSize is set to sizeof(MODULEENTRY32) first",
+      "Platform SDK: Module32First (Requirements: Windows 95 and 2000; szExePath: the module's whole path)" },
+    { "Module32Next", ON_95_FAMILY | ON_WIN2K | ON_WINXP, {}, nullptr,
+      "Platform SDK: Module32Next (Requirements: Windows 95 and 2000)" },
     { "MoveFileA", ON_ALL, { Path(0), Path(1) }, nullptr, "Platform SDK: MoveFile" },
     { "MoveFileExA", ON_NT_FAMILY,
       { Path(0), Path(1), Bits(2, Each(0, 0, 0xF, 0x3F, 0x3F), "flags") },
@@ -303,6 +316,11 @@ const Row TABLE[] = {
       "(WININIT.INI: short names, one volume, carried out in order), Q202071 (MOVEFILE_DELAY_UNTIL_REBOOT needs an "
       "administrator on NT); Platform SDK: MoveFileEx (flags; a NULL new name with MOVEFILE_DELAY_UNTIL_REBOOT "
       "deletes at the restart; the renames are carried out in the order they were asked for)" },
+    { "Process32First", ON_95_FAMILY | ON_WIN2K | ON_WINXP, {}, "dwSize is set to sizeof(PROCESSENTRY32) first",
+      "Platform SDK: Process32First (Requirements: Windows 95 and 2000; szExeFile: the whole path on the 95 "
+      "family, the name alone from 2000 on)" },
+    { "Process32Next", ON_95_FAMILY | ON_WIN2K | ON_WINXP, {}, nullptr,
+      "Platform SDK: Process32Next (Requirements: Windows 95 and 2000)" },
     { "ReadFile", ON_ALL, {}, nullptr, "Platform SDK: ReadFile" },
     { "RemoveDirectoryA", ON_ALL, { Path(0) }, nullptr, "Platform SDK: RemoveDirectory" },
     { "SetFileAttributesA", ON_ALL,
