@@ -4,11 +4,13 @@
 // it are shared with every other installer, whose temporary files may
 // still be wanted.
 #include <windows.h>
+#include "common/app_state.h"
 #include "common/file_ops.h"
 #include "common/file_removal.h"
 #include "common/own_folder.h"
 #include "common/path_kind.h"
 #include "common/res_strings.h"
+#include "common/restart_list.h"
 #include "common/text.h"
 #include "install/copy_step_paths.h"
 #include "install/run_folders.h"
@@ -109,12 +111,18 @@ bool PrepareWorkFolders(const RunFolders& run)
     return false;
 }
 
+// Removes a work folder and what this run left in it. One that still holds
+// a copy that waits for the restart (a driver's) goes at the restart too, on
+// the NT family: the session manager removes a folder that is empty by then,
+// and carries out the requests in order, the copy's rename first. The 95
+// family's WININIT.INI deletes files only; there the next run removes it.
 static void RemoveWorkFolder(const char* workFolder)
 {
     if (QueryPath(workFolder) != PathFolder)
         return;
     EmptyWorkFolder(workFolder);
-    OpRemoveFolder(workFolder);
+    if (!OpRemoveFolder(workFolder) && !IsWindows95Family() && QueryPath(workFolder) == PathFolder)
+        DeleteAtRestart(workFolder);
 }
 
 void RemoveWorkFolders(const RunFolders& run)

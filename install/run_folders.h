@@ -66,7 +66,8 @@ bool NextPlanRow(const InstallPlan& plan, const RunFolders& run, PlanRow* at);
 bool PrepareWorkFolders(const RunFolders& run);
 
 // Empties and removes the work folders (whatever a failed copy left there
-// is this run's own).
+// is this run's own), but for copies that wait for the restart; on the NT
+// family the restart removes a folder that holds such a copy.
 void RemoveWorkFolders(const RunFolders& run);
 
 #endif

@@ -1415,8 +1415,16 @@ TEST_P(TargetInUse, WaitsForTheRestartButTolvaneIsRefused)
     if (windows95)
         WriteFileBytes(wininit, std::string(OTHERS_RENAME) + OTHERS_SECTION);
     std::string before = ReadFileBytes(target);
+    // On the NT family a driver that a program keeps open waits for the
+    // restart too: its copy stays in the work folder until then, and the
+    // restart takes the emptied folder away as well.
+    std::string driver = system + "\\Drivers\\TVPKT.SYS";
+    if (!windows95 && !main) {
+        ASSERT_TRUE(MakeFolder(system + "\\Drivers") && WriteFileBytes(driver, "3.12 TVPKT.SYS"));
+    }
     Launch();
     {
+        HeldFile driverHolder(!windows95 && !main ? driver : std::string(), GENERIC_READ, held.share);
         HeldFile holder(target, GENERIC_READ, held.share, 0, held.loaded);
         ASSERT_TRUE(holder.Held());
         // The Windows 95 family keeps a loaded module's file open, sharing
