@@ -23,7 +23,6 @@ static const unsigned int QUEUE_MAX = 8192;
 static char Image[WININIT_MAX + 1];
 static char Rewritten[WININIT_MAX + QUEUE_MAX + sizeof "\r\n[rename]\r\n"];
 static char Queue[QUEUE_MAX];
-static unsigned int QueueLength;
 
 // One line of the file: its bytes [start, end), without the line end.
 struct Line {
@@ -94,21 +93,18 @@ static bool ReadWininit(const char* path, unsigned int* length)
 
 bool QueueWininitLine(const char* key, const char* value)
 {
-    unsigned int need = TextLength(key) + 1 + TextLength(value) + 2;
-    if (QueueLength + need >= QUEUE_MAX)
+    if (TextLength(Queue) + TextLength(key) + 1 + TextLength(value) + 2 >= QUEUE_MAX)
         return false;
     AppendText(Queue, QUEUE_MAX, key);
     AppendText(Queue, QUEUE_MAX, "=");
     AppendText(Queue, QUEUE_MAX, value);
     AppendText(Queue, QUEUE_MAX, LINE_END);
-    QueueLength += need;
     return true;
 }
 
 void ClearWininitQueue()
 {
     Queue[0] = 0;
-    QueueLength = 0;
 }
 
 // Appends `count` bytes at `bytes` to the rewrite; it has room for the file
@@ -181,7 +177,7 @@ static unsigned int Rewrite(unsigned int length)
         Put(&size, "]", 1);
         Put(&size, LINE_END, 2);
     }
-    Put(&size, Queue, QueueLength);
+    Put(&size, Queue, TextLength(Queue));
     Put(&size, Image + insertAt, length - insertAt);
     return size;
 }
@@ -191,7 +187,7 @@ bool WriteWininitLines()
     char path[PATH_BUFFER_SIZE];
     char newPath[PATH_BUFFER_SIZE];
     char oldPath[PATH_BUFFER_SIZE];
-    if (QueueLength == 0)
+    if (Queue[0] == 0)
         return true;
     if (!WininitPath(WININIT_NAME, path) || !WininitPath(NEW_NAME, newPath) || !WininitPath(OLD_NAME, oldPath))
         return false;
