@@ -186,13 +186,6 @@ std::string JapaneseFolder(const std::string& base, size_t length, bool create)
     return folder;
 }
 
-std::string WindowsFolder()
-{
-    char path[MAX_PATH] = "";
-    GetWindowsDirectoryA(path, MAX_PATH);
-    return path;
-}
-
 // Runs Wine's restart sequence, which carries out the renames and deletes
 // that were asked for at the next restart (WININIT.INI, then the pending
 // renames). False when it did not end within a minute.
@@ -451,7 +444,7 @@ protected:
         }
         expect(!FolderExists(system + "\\TLSTAGE") && !FolderExists(install + "\\TLSTAGE"),
                "a work folder is left");
-        expect(!FileExists(WindowsFolder() + "\\WININIT.TLN") && !FileExists(WindowsFolder() + "\\WININIT.TLO"),
+        expect(!FileExists(WindowsFile("WININIT.TLN")) && !FileExists(WindowsFile("WININIT.TLO")),
                "a rewrite of WININIT.INI is left");
         for (const char* name : DATA_FILES) {
             expect(ReadFileBytes(data + "\\" + name) == std::string("user data ") + name,
@@ -1409,7 +1402,7 @@ TEST_P(TargetInUse, WaitsForTheRestartButTolvaneIsRefused)
     if (held.loaded && !main) {
         ASSERT_TRUE(CopyFileA((TestProgramFolder() + "fixture_base.exe").c_str(), target.c_str(), FALSE));
     }
-    std::string wininit = WindowsFolder() + "\\WININIT.INI";
+    std::string wininit = WindowsFile("WININIT.INI");
     std::string otherFile = "C:\\windows\\temp\\TLOTHER.TMP";
     WriteFileBytes(otherFile, "another program's");
     if (windows95)

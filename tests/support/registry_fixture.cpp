@@ -99,7 +99,7 @@ void RegisterInstallFolder(const std::string& folder)
 static const char SESSION_MANAGER[] = "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
 static const char PENDING_RENAMES[] = "PendingFileRenameOperations";
 
-static std::string WindowsFile(const char* name)
+std::string WindowsFile(const char* name)
 {
     char folder[MAX_PATH] = "";
     GetWindowsDirectoryA(folder, MAX_PATH);

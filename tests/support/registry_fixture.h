@@ -31,6 +31,9 @@ std::string DwordBytes(DWORD value);
 // Registers `folder` as the "Path" of the installed main executable.
 void RegisterInstallFolder(const std::string& folder);
 
+// The file `name` in the Windows folder.
+std::string WindowsFile(const char* name);
+
 // Forgets what waits for the next restart: the NT family's pending renames
 // and WININIT.INI (with the names of our own that its rewrite takes).
 void ForgetRestartLists();
