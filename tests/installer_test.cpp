@@ -12,6 +12,7 @@
 #include <vector>
 #include "common/app_state.h"
 #include "common/percent.h"
+#include "common/restart_list.h"
 #include "common/wininit_file.h"
 #include "install/installer.h"
 #include "install/staged_files.h"
@@ -573,7 +574,38 @@ TEST(RestartList, WininitLineEndsTheRenameSectionAndKeepsEveryOtherLine)
     EXPECT_FALSE(WriteWininitLines());
     EXPECT_EQ(large, ReadFileBytes(wininit));
     EXPECT_TRUE(WininitRenames("C:\\TL002.TMP")) << "an unreadable list counts as naming every copy";
+    EXPECT_FALSE(WininitReadable()) << "an unreadable list was taken for one that can be read";
     ClearWininitQueue();
+    ForgetRestartLists();
+}
+
+// The NT family's pending renames as other programs leave them: pairs of a
+// source ("\??\" and its path, or the path alone) and a target ("!" before
+// it to replace, nothing to delete). Only a rename of the copy itself keeps
+// it for the restart; a delete of it, or a list cut short, does not.
+TEST(RestartList, PendingRenamesNameOnlyTheCopiesTheyRename)
+{
+    OsVersion.dwPlatformId = VER_PLATFORM_WIN32_NT;
+    OsVersion.dwMajorVersion = 5;
+    const std::string copy = MakeScratchFolder("pending") + "\\tl005.tmp";
+    ASSERT_TRUE(WriteFileBytes(copy, "copy"));
+    const std::string other = "\\??\\C:\\other.tmp";
+    std::string upper = copy;
+    CharUpperBuffA(&upper[0], static_cast<DWORD>(upper.size()));
+    const std::pair<std::string, bool> cases[] = {
+        { other + '\0' + '\0' + "\\??\\" + copy + '\0' + "!C:\\T.DLL" + '\0', true },
+        { copy + '\0' + "C:\\T.DLL" + '\0', true },
+        { "\\??\\" + upper + '\0' + "!C:\\T.DLL" + '\0', true },
+        { "\\??\\" + copy + '\0' + '\0' + other + '\0' + "!" + copy + '\0', false },
+        { other + '\0' + "!C:\\T.DLL" + '\0' + "\\??\\" + copy + '\0', false },
+    };
+    for (const auto& c : cases) {
+        std::string value = c.first + '\0';
+        ASSERT_TRUE(WriteRawValue(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\Session Manager",
+                                  "PendingFileRenameOperations", REG_MULTI_SZ, value.data(),
+                                  static_cast<DWORD>(value.size())));
+        EXPECT_EQ(c.second, IsReplacedAtRestart(copy.c_str())) << c.first;
+    }
     ForgetRestartLists();
 }
 
