@@ -234,8 +234,8 @@ protected:
             EndRelayTracing();
         if (!drive.empty())
             UnmapDrive(drive);
-        if (!smallDisk.empty())
-            UnmountSmallDisk(smallDisk);
+        for (auto disk = disks.rbegin(); disk != disks.rend(); ++disk)
+            UnmountDisk(*disk);
         if (!unreadable.empty())
             MakeReadableAgain(unreadable, root + "\\unreadable");
         for (const std::string& folder : unwritable)
@@ -499,6 +499,23 @@ protected:
         }
     }
 
+    // Mounts over `folder` (made if missing) a memory disk of `kilobytes`;
+    // TearDown takes it away, also after a failure. False when it could not.
+    bool SmallDisk(const std::string& folder, unsigned int kilobytes)
+    {
+        disks.push_back(folder);
+        return MakeFolder(folder) && MountSmallDisk(folder, kilobytes);
+    }
+
+    // The same with a throttled disk as `model` says, whose files lie in
+    // `folder` + "-files" and whose calls are logged in `folder` + ".log".
+    bool ThrottledDisk(const std::string& folder, const DiskModel& model)
+    {
+        disks.push_back(folder);
+        return MakeFolder(folder) && MakeFolder(folder + "-files") &&
+               MountThrottledDisk(folder, folder + "-files", model, folder + ".log");
+    }
+
     // Points the user's documents folder at `folder` until the test ends.
     void RedirectDocuments(const std::string& folder)
     {
@@ -664,7 +681,8 @@ protected:
         return lines;
     }
 
-    std::string root, install, release, marker, system, data, smallDisk, unreadable;
+    std::string root, install, release, marker, system, data, unreadable;
+    std::vector<std::string> disks;  // folders that the test mounts disks over
     std::string drive;  // a drive letter that the test maps, when set
     DWORD boxShownAt = 0;  // when the last run's box was seen
     std::string trace;  // where Launch has Wine trace the updater's calls, when set
@@ -1338,9 +1356,8 @@ INSTANTIATE_TEST_SUITE_P(Families, ExpandablePath, ::testing::Values(WIN98, WIN2
 // Once it has room, the update runs through.
 TEST_F(Update, FullInstallationDiskIsFoundBeforeAnythingIsWritten)
 {
-    if (!MountSmallDisk(install, 8192))
+    if (!SmallDisk(install, 8192))
         GTEST_SKIP() << "a small disk could not be mounted here (tmpfs needs root on Linux)";
-    smallDisk = install;
     Machine(WINXP);
     Release();
     ULARGE_INTEGER available, total, free;
@@ -1598,10 +1615,8 @@ TEST_F(Update, FullDocumentsDiskKeepsEverySourceWhole)
     Machine(WINXP);
     Release();
     std::string disk = root + "\\small-disk";
-    ASSERT_TRUE(MakeFolder(disk));
-    if (!MountSmallDisk(disk, 200))
+    if (!SmallDisk(disk, 200))
         GTEST_SKIP() << "a small disk could not be mounted here (tmpfs needs root on Linux)";
-    smallDisk = disk;
     RedirectDocuments(disk);
     std::string database(150 * 1024, 'D'), log(30 * 1024, 'L');
     database.replace(0, 10, "database: ");
@@ -1633,10 +1648,8 @@ TEST_F(Update, FullDocumentsDiskKeepsEverySourceWhole)
 TEST_F(Update, LargeDatabaseMovesOnANearlyFullDisk)
 {
     std::string disk = root + "\\disk";
-    ASSERT_TRUE(MakeFolder(disk));
-    if (!MountSmallDisk(disk, 16384))
+    if (!SmallDisk(disk, 16384))
         GTEST_SKIP() << "a small disk could not be mounted here (tmpfs needs root on Linux)";
-    smallDisk = disk;
     ASSERT_TRUE(MapDrive("M:", disk));
     drive = "M:";
     install = "M:\\Tolvane";
