@@ -1724,41 +1724,106 @@ TEST_F(Update, LargeDatabaseMovesOnANearlyFullDisk)
     ExitAfterARestartQuestion();
 }
 
-// A database of 120 MB takes long enough to copy (the Windows 98 family
-// copies) that the user may end the updater in the middle of it. The next
-// run finishes the move with the database whole.
-TEST_F(Update, LargeDatabaseSurvivesAnEndedMove)
+// A database of 40 MB moves from the installation on one old disk (20 MB/s,
+// 10 ms a seek) to the documents folder on another (drive N:, where the NT
+// family's rename fails: another volume; the Windows 95 family always
+// copies): seconds of copying, in which the user may end the updater. The
+// next run finishes the move: the database arrives whole, flushed under its
+// temporary name before it takes its own name, which is flushed before the
+// source goes; and the move takes at most 1.1 times what cp and sync take
+// for the same file between the same folders. Both are timed by the disks'
+// own logs, from the first read of the database to the last call of the
+// move: the delete of the source, the flush of cp's copy.
+class CopiedDatabase : public Update, public ::testing::WithParamInterface<Family> {};
+
+TEST_P(CopiedDatabase, LargeDatabaseSurvivesAnEndedMove)
 {
-    Machine(WIN98);
+    const DiskModel old = { 256u << 20, 20u << 20, 10 };
+    std::string disk = root + "\\disk", other = root + "\\documents";
+    if (!ThrottledDisk(disk, old) || !ThrottledDisk(other, old))
+        GTEST_SKIP() << "no throttled disks here (they need FUSE, and root on Linux)";
+    ASSERT_TRUE(MapDrive("N:", other));
+    drive = "N:";
+    install = disk + "\\Tolvane";
+    ASSERT_TRUE(MakeFolder(install) && MakeFolder("N:\\documents"));
+    RedirectDocuments("N:\\documents");
+    Machine(GetParam());
     Release();
-    std::string database(120u << 20, '\0');
+    Launch();  // before the database, which its snapshot would read at 20 MB/s
+    std::string database(40u << 20, '\0');
     for (size_t i = 0; i < database.size(); i += 4096)
         database[i] = static_cast<char>(i >> 12);
-    ASSERT_TRUE(WriteFileBytes(install + "\\TLCDDB.DB", database));
-    Launch();
+    // Written and read back past the disks' slowness, where their files lie.
+    std::string source = disk + "-files\\Tolvane\\TLCDDB.DB";
+    std::string moved = other + "-files\\documents\\Tolvane Data\\TLCDDB.DB";
+    ASSERT_TRUE(DeleteFileA((install + "\\TLCDDB.DB").c_str()));
+    ASSERT_TRUE(WriteFileBytes(source, database));
+
+    // cp and sync first, into the data folder, which the updater then uses.
+    std::string copy = data + "\\cp-copy.DB";
+    size_t cpFrom = DiskCalls(disk + ".log").size();
+    ASSERT_TRUE(MakeFolder(data));
+    ASSERT_TRUE(RunUnixShell("cp '" + UnixPathOf(install + "\\TLCDDB.DB") + "' '" + UnixPathOf(copy) +
+                             "' && sync '" + UnixPathOf(copy) + "'"));
+    ASSERT_TRUE(DeleteFileA(copy.c_str()));
+    std::vector<DiskCall> calls = DiskCalls(disk + ".log"), copyCalls = DiskCalls(other + ".log");
+    auto cpRead = FindCall(calls, calls.begin() + cpFrom, "read", "/Tolvane/TLCDDB.DB");
+    auto synced = FindCall(copyCalls, copyCalls.begin(), "fsync", "/documents/Tolvane Data/cp-copy.DB");
+    ASSERT_TRUE(cpRead != calls.end() && synced != copyCalls.end());
+    double cp = synced->end - cpRead->start;
+
     PressButton(updater.dialog, IDOK);
     // Ended as soon as the copy in the data folder has begun.
     std::string partial = data + "\\TLMOVE.TMP";
     DWORD begun = GetTickCount();
     while (!FileExists(partial) && !FileExists(data + "\\TLCDDB.DB") && GetTickCount() - begun < 60000)
-        Sleep(1);
+        Sleep(10);
     TerminateProcess(updater.process, 1);
     ASSERT_NE(STILL_ACTIVE, updater.WaitForExit(10000));
     ASSERT_FALSE(FileExists(data + "\\TLCDDB.DB")) << "the move was not ended part-way";
-    EXPECT_TRUE(ReadFileBytes(install + "\\TLCDDB.DB") == database);
+    EXPECT_TRUE(ReadFileBytes(source) == database);
 
+    size_t from = DiskCalls(disk + ".log").size(), to = DiskCalls(other + ".log").size();
     UpdaterProcess second;
     ASSERT_TRUE(second.Start(release + "\\TLUPDATE.exe"));
     BoxWatcher watcher(second.threadId, { IDOK, IDNO });
     PressButton(second.dialog, IDOK);
     ASSERT_TRUE(watcher.WaitForBoxes(1, 120000));
     EXPECT_EQ(DONE, watcher.Boxes()[0].text);
-    EXPECT_TRUE(ReadFileBytes(data + "\\TLCDDB.DB") == database);
+    calls = DiskCalls(disk + ".log");
+    copyCalls = DiskCalls(other + ".log");
+    EXPECT_TRUE(ReadFileBytes(moved) == database);
     EXPECT_FALSE(FileExists(install + "\\TLCDDB.DB"));
     EXPECT_FALSE(FileExists(partial));
     PressButton(second.dialog, IDCANCEL);
     EXPECT_EQ(0u, second.WaitForExit(15000));
+
+    // The temporary copy written, flushed, renamed, flushed under its name;
+    // then the source deleted.
+    auto read = FindCall(calls, calls.begin() + from, "read", "/Tolvane/TLCDDB.DB");
+    auto deleted = FindCall(calls, calls.begin() + from, "unlink", "/Tolvane/TLCDDB.DB");
+    auto renamed = FindCall(copyCalls, copyCalls.begin() + to, "rename", "/documents/Tolvane Data/TLMOVE.TMP");
+    ASSERT_TRUE(read != calls.end() && deleted != calls.end() && renamed != copyCalls.end());
+    EXPECT_EQ("/documents/Tolvane Data/TLCDDB.DB", renamed->more);
+    auto written = std::find_if(std::make_reverse_iterator(renamed), copyCalls.crend(),
+                                [](const DiskCall& c) { return c.call == "write"; });
+    ASSERT_NE(copyCalls.crend(), written);
+    EXPECT_EQ("/documents/Tolvane Data/TLMOVE.TMP", written->path);
+    auto flushed = FindCall(copyCalls, written.base(), "fsync", "/documents/Tolvane Data/TLMOVE.TMP");
+    EXPECT_TRUE(flushed < renamed) << "TLMOVE.TMP was renamed before it was flushed";
+    auto named = FindCall(copyCalls, renamed, "fsync", "/documents/Tolvane Data/TLCDDB.DB");
+    EXPECT_TRUE(named != copyCalls.end() && named->end <= deleted->start)
+        << "the source went before the new name was flushed";
+    double ours = deleted->end - read->start;
+    printf("40 MB database onto another disk as %s: moved in %.2f s; cp and sync: %.2f s\n",
+           GetParam().wineVersion, ours, cp);
+    EXPECT_LE(ours, 1.1 * cp);
 }
+
+INSTANTIATE_TEST_SUITE_P(Families, CopiedDatabase, ::testing::Values(WINXP, WIN98),
+                         [](const ::testing::TestParamInfo<Family>& info) {
+                             return std::string(info.param.wineVersion);
+                         });
 
 // A user without administrator rights on Windows 2000 or XP, who may read
 // the program's registration but write neither its folder nor the system
