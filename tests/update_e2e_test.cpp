@@ -227,8 +227,8 @@ protected:
             EndRelayTracing();
         if (!drive.empty())
             UnmapDrive(drive);
-        if (!smallDisk.empty())
-            UnmountSmallDisk(smallDisk);
+        for (auto disk = disks.rbegin(); disk != disks.rend(); ++disk)
+            UnmountDisk(*disk);
         if (!unreadable.empty())
             MakeReadableAgain(unreadable, root + "\\unreadable");
         for (const std::string& folder : unwritable)
@@ -492,6 +492,23 @@ protected:
         }
     }
 
+    // Mounts over `folder` (made if missing) a memory disk of `kilobytes`;
+    // TearDown takes it away, also after a failure. False when it could not.
+    bool SmallDisk(const std::string& folder, unsigned int kilobytes)
+    {
+        disks.push_back(folder);
+        return MakeFolder(folder) && MountSmallDisk(folder, kilobytes);
+    }
+
+    // The same with a throttled disk as `model` says, whose files lie in
+    // `folder` + "-files" and whose calls are logged in `folder` + ".log".
+    bool ThrottledDisk(const std::string& folder, const DiskModel& model)
+    {
+        disks.push_back(folder);
+        return MakeFolder(folder) && MakeFolder(folder + "-files") &&
+               MountThrottledDisk(folder, folder + "-files", model, folder + ".log");
+    }
+
     // Points the user's documents folder at `folder` until the test ends.
     void RedirectDocuments(const std::string& folder)
     {
@@ -657,7 +674,46 @@ protected:
         return lines;
     }
 
-    std::string root, install, release, marker, system, data, smallDisk, unreadable;
+    // One call that a throttled disk logged: when it started and ended
+    // (seconds, the same clock on every disk), which, its path on the disk
+    // ("/folder/name"), and the rest of its line (a rename's second path, a
+    // read's or write's offset and size).
+    struct DiskCall {
+        double start, end;
+        std::string call, path, more;
+    };
+
+    static std::vector<DiskCall> DiskCalls(const std::string& log)
+    {
+        std::vector<DiskCall> calls;
+        std::istringstream in(ReadFileBytes(log));
+        for (std::string line; std::getline(in, line);) {
+            std::istringstream fields(line);
+            DiskCall call;
+            std::string start, end;
+            std::getline(fields, start, '\t');
+            std::getline(fields, end, '\t');
+            std::getline(fields, call.call, '\t');
+            std::getline(fields, call.path, '\t');
+            std::getline(fields, call.more);
+            call.start = atof(start.c_str());
+            call.end = atof(end.c_str());
+            calls.push_back(call);
+        }
+        return calls;
+    }
+
+    // The first `call` of `path` from `from` on; calls.end() when none.
+    static std::vector<DiskCall>::const_iterator FindCall(const std::vector<DiskCall>& calls,
+                                                          std::vector<DiskCall>::const_iterator from,
+                                                          const std::string& call, const std::string& path)
+    {
+        return std::find_if(from, calls.end(),
+                            [&](const DiskCall& c) { return c.call == call && c.path == path; });
+    }
+
+    std::string root, install, release, marker, system, data, unreadable;
+    std::vector<std::string> disks;  // folders that the test mounts disks over
     std::string drive;  // a drive letter that the test maps, when set
     DWORD boxShownAt = 0;  // when the last run's box was seen
     std::string trace;  // where Launch has Wine trace the updater's calls, when set
@@ -1335,9 +1391,8 @@ INSTANTIATE_TEST_SUITE_P(Families, ExpandablePath, ::testing::Values(WIN98, WIN2
 // Once it has room, the update runs through.
 TEST_F(Update, FullInstallationDiskIsFoundBeforeAnythingIsWritten)
 {
-    if (!MountSmallDisk(install, 8192))
+    if (!SmallDisk(install, 8192))
         GTEST_SKIP() << "a small disk could not be mounted here (tmpfs needs root on Linux)";
-    smallDisk = install;
     Machine(WINXP);
     Release();
     ULARGE_INTEGER available, total, free;
@@ -1626,10 +1681,8 @@ TEST_F(Update, FullDocumentsDiskKeepsEverySourceWhole)
     Machine(WINXP);
     Release();
     std::string disk = root + "\\small-disk";
-    ASSERT_TRUE(MakeFolder(disk));
-    if (!MountSmallDisk(disk, 200))
+    if (!SmallDisk(disk, 200))
         GTEST_SKIP() << "a small disk could not be mounted here (tmpfs needs root on Linux)";
-    smallDisk = disk;
     RedirectDocuments(disk);
     std::string database(150 * 1024, 'D'), log(30 * 1024, 'L');
     database.replace(0, 10, "database: ");
@@ -1654,17 +1707,16 @@ TEST_F(Update, FullDocumentsDiskKeepsEverySourceWhole)
     EXPECT_EQ(1u, Exit(IDNO).size());
 }
 
-// One disk, drive M:, holds the installation and the documents folder,
-// nearly full once the update's copies are in place, and a database of
-// 300 MB: a rename needs no room and moves no bytes, so the database moves
-// in no time, the same file, and the update ends with the success box.
+// One old disk, drive M: (20 MB/s, 10 ms a seek), holds the installation and
+// the documents folder, nearly full once the update's copies are in place,
+// and a database of 300 MB: a rename needs no room and moves no bytes, so
+// the disk sees the database moved within 2 s of the data folder's creation
+// (a copy would take 30 s), the same file, and the success box shows.
 TEST_F(Update, LargeDatabaseMovesOnANearlyFullDisk)
 {
     std::string disk = root + "\\disk";
-    ASSERT_TRUE(MakeFolder(disk));
-    if (!MountSmallDisk(disk, 16384))
-        GTEST_SKIP() << "a small disk could not be mounted here (tmpfs needs root on Linux)";
-    smallDisk = disk;
+    if (!ThrottledDisk(disk, { 16u << 20, 20u << 20, 10 }))
+        GTEST_SKIP() << "no throttled disk here (it needs FUSE, and root on Linux)";
     ASSERT_TRUE(MapDrive("M:", disk));
     drive = "M:";
     install = "M:\\Tolvane";
@@ -1672,9 +1724,10 @@ TEST_F(Update, LargeDatabaseMovesOnANearlyFullDisk)
     RedirectDocuments("M:\\documents");
     Machine(WINXP);
     Release();
+    Launch();  // before the database, which its snapshot would read at 20 MB/s
     std::string database = install + "\\TLCDDB.DB";
     HANDLE file = CreateFileA(database.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, file);  // 300 MB without blocks: tmpfs keeps it sparse
+    ASSERT_NE(INVALID_HANDLE_VALUE, file);  // 300 MB without blocks: its backing file is sparse
     SetFilePointer(file, 300 << 20, nullptr, FILE_BEGIN);
     ASSERT_TRUE(SetEndOfFile(file) && CloseHandle(file));
     unsigned long long identity = FileIdentity(database);
@@ -1683,52 +1736,122 @@ TEST_F(Update, LargeDatabaseMovesOnANearlyFullDisk)
     ASSERT_TRUE(GetDiskFreeSpaceA("M:\\", &sectors, &bytes, &freeClusters, &clusters));
     ASSERT_TRUE(GetDiskFreeSpaceExA((install + "\\").c_str(), &available, &total, &free));
     size_t room = static_cast<size_t>(PlanClusters(sectors * bytes) * sectors * bytes) + (256 << 10);
-    ASSERT_TRUE(WriteFileBytes("M:\\filler.bin", std::string(static_cast<size_t>(available.QuadPart) - room, 'f')));
-    Launch();
+    std::string filler(static_cast<size_t>(available.QuadPart) - room, 'f');
+    ASSERT_TRUE(WriteFileBytes(disk + "-files\\filler.bin", filler));  // past the disk's slowness
     DWORD begun = GetTickCount();
     StartExpecting(DONE, BoxIcon::Information);
-    printf("300 MB database: %lu ms from Start to the box\n", static_cast<unsigned long>(boxShownAt - begun));
-    EXPECT_LT(boxShownAt - begun, 2000u);
+    std::vector<DiskCall> calls = DiskCalls(disk + ".log");
+    auto made = FindCall(calls, calls.begin(), "mkdir", "/documents/Tolvane Data");
+    auto moved = FindCall(calls, made, "rename", "/Tolvane/TLCDDB.DB");
+    ASSERT_NE(calls.end(), moved) << "the disk saw no rename of the database";
+    printf("300 MB database: moved in %.0f ms; %lu ms from Start to the box\n", (moved->end - made->start) * 1000,
+           static_cast<unsigned long>(boxShownAt - begun));
+    EXPECT_LT(moved->end - made->start, 2.0);
     EXPECT_EQ(identity, FileIdentity(data + "\\TLCDDB.DB"));
     EXPECT_FALSE(FileExists(database));
     ExitAfterARestartQuestion();
 }
 
-// A database of 120 MB takes long enough to copy (the Windows 98 family
-// copies) that the user may end the updater in the middle of it. The next
-// run finishes the move with the database whole.
-TEST_F(Update, LargeDatabaseSurvivesAnEndedMove)
+// A database of 40 MB moves from the installation on one old disk (20 MB/s,
+// 10 ms a seek) to the documents folder on another (drive N:, where the NT
+// family's rename fails: another volume; the Windows 95 family always
+// copies): seconds of copying, in which the user may end the updater. The
+// next run finishes the move: the database arrives whole, flushed under its
+// temporary name before it takes its own name, which is flushed before the
+// source goes; and the move takes at most 1.1 times what cp and sync take
+// for the same file between the same folders. Both are timed by the disks'
+// own logs, from the first read of the database to the last call of the
+// move: the delete of the source, the flush of cp's copy.
+class CopiedDatabase : public Update, public ::testing::WithParamInterface<Family> {};
+
+TEST_P(CopiedDatabase, LargeDatabaseSurvivesAnEndedMove)
 {
-    Machine(WIN98);
+    const DiskModel old = { 256u << 20, 20u << 20, 10 };
+    std::string disk = root + "\\disk", other = root + "\\documents";
+    if (!ThrottledDisk(disk, old) || !ThrottledDisk(other, old))
+        GTEST_SKIP() << "no throttled disks here (they need FUSE, and root on Linux)";
+    ASSERT_TRUE(MapDrive("N:", other));
+    drive = "N:";
+    install = disk + "\\Tolvane";
+    ASSERT_TRUE(MakeFolder(install) && MakeFolder("N:\\documents"));
+    RedirectDocuments("N:\\documents");
+    Machine(GetParam());
     Release();
-    std::string database(120u << 20, '\0');
+    Launch();  // before the database, which its snapshot would read at 20 MB/s
+    std::string database(40u << 20, '\0');
     for (size_t i = 0; i < database.size(); i += 4096)
         database[i] = static_cast<char>(i >> 12);
-    ASSERT_TRUE(WriteFileBytes(install + "\\TLCDDB.DB", database));
-    Launch();
+    // Written and read back past the disks' slowness, where their files lie.
+    std::string source = disk + "-files\\Tolvane\\TLCDDB.DB";
+    std::string moved = other + "-files\\documents\\Tolvane Data\\TLCDDB.DB";
+    ASSERT_TRUE(DeleteFileA((install + "\\TLCDDB.DB").c_str()));
+    ASSERT_TRUE(WriteFileBytes(source, database));
+
+    // cp and sync first, into the data folder, which the updater then uses.
+    std::string copy = data + "\\cp-copy.DB";
+    size_t cpFrom = DiskCalls(disk + ".log").size();
+    ASSERT_TRUE(MakeFolder(data));
+    ASSERT_TRUE(RunUnixShell("cp '" + UnixPathOf(install + "\\TLCDDB.DB") + "' '" + UnixPathOf(copy) +
+                             "' && sync '" + UnixPathOf(copy) + "'"));
+    ASSERT_TRUE(DeleteFileA(copy.c_str()));
+    std::vector<DiskCall> calls = DiskCalls(disk + ".log"), copyCalls = DiskCalls(other + ".log");
+    auto cpRead = FindCall(calls, calls.begin() + cpFrom, "read", "/Tolvane/TLCDDB.DB");
+    auto synced = FindCall(copyCalls, copyCalls.begin(), "fsync", "/documents/Tolvane Data/cp-copy.DB");
+    ASSERT_TRUE(cpRead != calls.end() && synced != copyCalls.end());
+    double cp = synced->end - cpRead->start;
+
     PressButton(updater.dialog, IDOK);
     // Ended as soon as the copy in the data folder has begun.
     std::string partial = data + "\\TLMOVE.TMP";
     DWORD begun = GetTickCount();
     while (!FileExists(partial) && !FileExists(data + "\\TLCDDB.DB") && GetTickCount() - begun < 60000)
-        Sleep(1);
+        Sleep(10);
     TerminateProcess(updater.process, 1);
     ASSERT_NE(STILL_ACTIVE, updater.WaitForExit(10000));
     ASSERT_FALSE(FileExists(data + "\\TLCDDB.DB")) << "the move was not ended part-way";
-    EXPECT_TRUE(ReadFileBytes(install + "\\TLCDDB.DB") == database);
+    EXPECT_TRUE(ReadFileBytes(source) == database);
 
+    size_t from = DiskCalls(disk + ".log").size(), to = DiskCalls(other + ".log").size();
     UpdaterProcess second;
     ASSERT_TRUE(second.Start(release + "\\TLUPDATE.exe"));
     BoxWatcher watcher(second.threadId, { IDOK, IDNO });
     PressButton(second.dialog, IDOK);
     ASSERT_TRUE(watcher.WaitForBoxes(1, 120000));
     EXPECT_EQ(DONE, watcher.Boxes()[0].text);
-    EXPECT_TRUE(ReadFileBytes(data + "\\TLCDDB.DB") == database);
+    calls = DiskCalls(disk + ".log");
+    copyCalls = DiskCalls(other + ".log");
+    EXPECT_TRUE(ReadFileBytes(moved) == database);
     EXPECT_FALSE(FileExists(install + "\\TLCDDB.DB"));
     EXPECT_FALSE(FileExists(partial));
     PressButton(second.dialog, IDCANCEL);
     EXPECT_EQ(0u, second.WaitForExit(15000));
+
+    // The temporary copy written, flushed, renamed, flushed under its name;
+    // then the source deleted.
+    auto read = FindCall(calls, calls.begin() + from, "read", "/Tolvane/TLCDDB.DB");
+    auto deleted = FindCall(calls, calls.begin() + from, "unlink", "/Tolvane/TLCDDB.DB");
+    auto renamed = FindCall(copyCalls, copyCalls.begin() + to, "rename", "/documents/Tolvane Data/TLMOVE.TMP");
+    ASSERT_TRUE(read != calls.end() && deleted != calls.end() && renamed != copyCalls.end());
+    EXPECT_EQ("/documents/Tolvane Data/TLCDDB.DB", renamed->more);
+    auto written = std::find_if(std::make_reverse_iterator(renamed), copyCalls.crend(),
+                                [](const DiskCall& c) { return c.call == "write"; });
+    ASSERT_NE(copyCalls.crend(), written);
+    EXPECT_EQ("/documents/Tolvane Data/TLMOVE.TMP", written->path);
+    auto flushed = FindCall(copyCalls, written.base(), "fsync", "/documents/Tolvane Data/TLMOVE.TMP");
+    EXPECT_TRUE(flushed < renamed) << "TLMOVE.TMP was renamed before it was flushed";
+    auto named = FindCall(copyCalls, renamed, "fsync", "/documents/Tolvane Data/TLCDDB.DB");
+    EXPECT_TRUE(named != copyCalls.end() && named->end <= deleted->start)
+        << "the source went before the new name was flushed";
+    double ours = deleted->end - read->start;
+    printf("40 MB database onto another disk as %s: moved in %.2f s; cp and sync: %.2f s\n",
+           GetParam().wineVersion, ours, cp);
+    EXPECT_LE(ours, 1.1 * cp);
 }
+
+INSTANTIATE_TEST_SUITE_P(Families, CopiedDatabase, ::testing::Values(WINXP, WIN98),
+                         [](const ::testing::TestParamInfo<Family>& info) {
+                             return std::string(info.param.wineVersion);
+                         });
 
 // A user without administrator rights on Windows 2000 or XP, who may read
 // the program's registration but write neither its folder nor the system

@@ -239,18 +239,44 @@ bool UnmapDrive(const std::string& drive)
 // disk is mounted: its going and coming back tell that mount and unmount ran.
 static const char HIDDEN_MARKER[] = "\\not-mounted";
 
-bool MountSmallDisk(const std::string& folder, unsigned int kilobytes)
+// Readies `folder` for a mount: a disk that a killed run left mounted there
+// goes first, and the marker is put in. `unix` receives the folder's Unix path.
+static bool ReadyForMount(const std::string& folder, std::string* unix)
 {
-    std::string unix = UnixPathOf(folder), marker = folder + HIDDEN_MARKER;
-    return !unix.empty() && WriteFileBytes(marker, "x") &&
-           RunUnix("Z:\\bin\\mount -t tmpfs -o size=" + std::to_string(kilobytes) + "k tmpfs \"" + unix + "\"",
-                   Gone, marker);
+    *unix = UnixPathOf(folder);
+    return !unix->empty() && RunUnixShell("umount -l '" + *unix + "' 2>/dev/null; true") &&
+           WriteFileBytes(folder + HIDDEN_MARKER, "x");
 }
 
-bool UnmountSmallDisk(const std::string& folder)
+bool MountSmallDisk(const std::string& folder, unsigned int kilobytes)
 {
+    std::string unix;
+    return ReadyForMount(folder, &unix) &&
+           RunUnix("Z:\\bin\\mount -t tmpfs -o size=" + std::to_string(kilobytes) + "k tmpfs \"" + unix + "\"",
+                   Gone, folder + HIDDEN_MARKER);
+}
+
+bool MountThrottledDisk(const std::string& folder, const std::string& backing, const DiskModel& model,
+                        const std::string& log)
+{
+    std::string program = TestProgramFolder() + "throttled_fs", unix;
+    if (!FileExists(program) || (!log.empty() && !WriteFileBytes(log, "")))
+        return false;
+    std::string unixBacking = UnixPathOf(backing), unixLog = log.empty() ? "" : UnixPathOf(log);
+    return !unixBacking.empty() && (log.empty() || !unixLog.empty()) && ReadyForMount(folder, &unix) &&
+           RunUnixShell("'" + UnixPathOf(program) + "' '" + unix + "' '" + unixBacking + "' " +
+                        std::to_string(model.rate) + " " + std::to_string(model.seekMs) + " " +
+                        std::to_string(model.capacity) + (log.empty() ? "" : " '" + unixLog + "'")) &&
+           Gone(folder + HIDDEN_MARKER);
+}
+
+bool UnmountDisk(const std::string& folder)
+{
+    // A disk that a program still uses (the updater of a test that failed)
+    // is detached at once and goes when the program lets go.
     std::string unix = UnixPathOf(folder);
-    return !unix.empty() && RunUnix("Z:\\bin\\umount \"" + unix + "\"", Exists, folder + HIDDEN_MARKER);
+    return !unix.empty() && RunUnixShell("umount '" + unix + "' || umount -l '" + unix + "'") &&
+           Exists(folder + HIDDEN_MARKER);
 }
 
 bool RunUnixShell(const std::string& command)

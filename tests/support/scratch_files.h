@@ -40,9 +40,24 @@ bool MapDrive(const std::string& drive, const std::string& folder);
 bool UnmapDrive(const std::string& drive);
 // Wine on Linux as root only: mounts a memory disk of `kilobytes` over the
 // existing `folder`, so that writes there run out of space. False when the
-// mount was refused; UnmountSmallDisk takes it away again.
+// mount was refused.
 bool MountSmallDisk(const std::string& folder, unsigned int kilobytes);
-bool UnmountSmallDisk(const std::string& folder);
+// How a throttled disk behaves (tests/support/throttled_fs.c).
+struct DiskModel {
+    unsigned long long capacity;  // bytes; what its files take counts as used
+    unsigned long rate;           // bytes read or written a second
+    unsigned int seekMs;          // for a request that does not continue the previous one
+};
+// Wine on Linux as root, with FUSE: mounts over the existing `folder` a slow
+// disk as `model` says, whose files are those of the existing folder
+// `backing`, logging its calls into the file `log` when one is named (one
+// line each: start, end, call, path, and the second path or offset and
+// size, tab-separated). False when it could not be mounted.
+bool MountThrottledDisk(const std::string& folder, const std::string& backing, const DiskModel& model,
+                        const std::string& log = "");
+// Takes away either kind of disk from `folder`, also one that a program
+// still uses; true when the folder shows its own files again.
+bool UnmountDisk(const std::string& folder);
 
 // Wine only: the Unix path of a Windows path (ASCII paths only), and a Unix
 // shell command run to its end (at most 10 s); true when it exited with 0.
