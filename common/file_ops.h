@@ -9,6 +9,7 @@
 #define COMMON_FILE_OPS_H
 
 #include <windows.h>
+#include "common/block_copy.h"
 #include "common/kernel_functions.h"
 
 // Creates `path` (over a file of that name) holding the `size` bytes at
@@ -40,7 +41,7 @@ BOOL OpSetAttributes(const char* path, DWORD attributes);
 BOOL OpDelete(const char* path);
 BOOL OpRename(const char* from, const char* to);
 BOOL OpMoveOnVolume(const char* from, const char* to);
-BOOL OpCopy(const char* from, const char* to);
+BOOL OpCopy(const char* from, const char* to, bool inBlocks);
 BOOL OpWriteNew(const char* path, const void* bytes, DWORD size);
 BOOL OpRenameAtRestart(const char* from, const char* to);
 BOOL OpCreateFolder(const char* path);
@@ -66,8 +67,12 @@ inline BOOL OpRename(const char* from, const char* to) { return MoveFileA(from, 
 // A rename that never overwrites and never copies: it fails with
 // ERROR_NOT_SAME_DEVICE where `to` lies on another volume. NT family only.
 inline BOOL OpMoveOnVolume(const char* from, const char* to) { return CallMoveFileEx(from, to, 0); }
-// Copies over an existing file of the destination name.
-inline BOOL OpCopy(const char* from, const char* to) { return CopyFileA(from, to, FALSE); }
+// Copies over an existing file of the destination name: through our own
+// large blocks (`inBlocks`, for a copy on one disk), or the platform's call.
+inline BOOL OpCopy(const char* from, const char* to, bool inBlocks)
+{
+    return inBlocks ? CopyInBlocks(from, to) : CopyFileA(from, to, FALSE);
+}
 inline BOOL OpWriteNew(const char* path, const void* bytes, DWORD size) { return WriteNewFile(path, bytes, size); }
 inline BOOL OpRenameAtRestart(const char* from, const char* to) { return RenameAtRestart(from, to); }
 inline BOOL OpCreateFolder(const char* path) { return CreateDirectoryA(path, 0); }

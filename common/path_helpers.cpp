@@ -16,6 +16,11 @@ bool EndsWithSeparator(const char* text)
     return *last == '\\' || *last == '/';
 }
 
+bool OnOneVolume(const char* a, const char* b)
+{
+    return a[0] != 0 && a[1] == ':' && b[0] != 0 && b[1] == ':' && ((a[0] ^ b[0]) & ~0x20) == 0;
+}
+
 bool CopyBareFolder(char* out, unsigned int outSize, const char* folder)
 {
     if (!CopyText(out, outSize, folder))

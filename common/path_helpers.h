@@ -25,6 +25,10 @@ bool EndsWithSeparator(const char* text);
 // empty, when it does not fit.
 bool CopyBareFolder(char* out, unsigned int outSize, const char* folder);
 
+// Whether two paths lie on one volume, as far as their drive letters tell
+// (paths without one, on a network share, never do).
+bool OnOneVolume(const char* a, const char* b);
+
 // Whether `path` is short enough for a file call (FILE_CALL_PATH_MAX).
 bool FitsFileCall(const char* path);
 

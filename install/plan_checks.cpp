@@ -127,12 +127,6 @@ struct Volume {
     int peak;
 };
 
-// Whether two folders lie on one volume, as far as their drive letters tell.
-static bool OnOneVolume(const char* a, const char* b)
-{
-    return a[0] != 0 && a[1] == ':' && b[0] != 0 && b[1] == ':' && ((a[0] ^ b[0]) & ~0x20) == 0;
-}
-
 // The cluster size and free clusters of the volume of `folder`, asked of
 // its drive's root, as the older platforms require. A folder on a network
 // share is not asked about: a volume without a cluster size counts no copy,

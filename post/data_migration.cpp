@@ -83,6 +83,7 @@ struct MoveRun {
     const char* folder;
     const char* dataFolder;  // 0: there is nowhere to move to
     bool renames;
+    bool oneVolume;  // both folders on one volume: a copy goes in large blocks
     DataStay* stay;
 };
 
@@ -257,19 +258,22 @@ static Destination CompareFiles(const char* source, const char* destination,
     return result;
 }
 
-// Copies `source` to `temp`, checks the copy's size and flushes it. The copy
-// carries the source's attributes, returned in `attributes`; it is left
-// writable, since only a writable file can be flushed. NO_ERROR, or the
-// error that stopped it (the copy's own where it failed) with `temp` removed.
-static DWORD CopyComplete(const char* source, const char* temp, const FileSize& sourceSize,
+// Copies `source` to `temp` (in large blocks `inBlocks`), checks the copy's
+// size and flushes it. The copy is left writable, since only a writable file
+// can be flushed; the source's attributes, which the destination takes at
+// the end, are returned in `attributes`. NO_ERROR, or the error that stopped
+// it (the copy's own where it failed) with `temp` removed.
+static DWORD CopyComplete(const char* source, const char* temp, const FileSize& sourceSize, bool inBlocks,
                           DWORD* attributes)
 {
     DWORD error = NO_ERROR;
-    if (!OpCopy(source, temp))
+    DWORD copied = 0;
+    if (QueryPath(source, attributes) != PathFile)
+        return ERROR_FILE_NOT_FOUND;
+    if (!OpCopy(source, temp, inBlocks))
         error = GetLastError();
-    else if (QueryPath(temp, attributes) != PathFile ||
-             ((*attributes & FILE_ATTRIBUTE_READONLY) &&
-              !OpSetAttributes(temp, *attributes & ~FILE_ATTRIBUTE_READONLY)) ||
+    else if (QueryPath(temp, &copied) != PathFile ||
+             ((copied & FILE_ATTRIBUTE_READONLY) && !OpSetAttributes(temp, copied & ~FILE_ATTRIBUTE_READONLY)) ||
              !FlushFileAt(temp, &sourceSize))
         error = ERROR_WRITE_FAULT;
     if (error != NO_ERROR)
@@ -329,7 +333,7 @@ static bool MoveDataFile(const MoveRun& run, const char* name)
             return Stayed(run, name, error, sourceSize);
     }
     DWORD attributes = 0;
-    error = CopyComplete(source, temp, sourceSize, &attributes);
+    error = CopyComplete(source, temp, sourceSize, run.oneVolume, &attributes);
     if (error != NO_ERROR)
         return Stayed(run, name, error, sourceSize);
     if (!OpRename(temp, destination)) {
@@ -374,7 +378,7 @@ bool MigrateDataFiles(const char* folder, char* dataFolder, DataStay* stay)
     DocumentsLookup lookup = LookUpDocumentsFolder(documents);
     if (lookup == NoLookup)
         return true;
-    MoveRun run = { folder, 0, false, stay };
+    MoveRun run = { folder, 0, false, false, stay };
     if (lookup == LookupFound) {
         if (!MakeDataFolder(documents, dataFolder, IDS_DATA_FOLDER, stay))
             CopyText(dataFolder, PATH_BUFFER_SIZE, documents);  // named in the warning
@@ -383,6 +387,7 @@ bool MigrateDataFiles(const char* folder, char* dataFolder, DataStay* stay)
     }
     if (run.dataFolder != 0) {
         run.renames = RenamesInto(run.dataFolder);
+        run.oneVolume = OnOneVolume(folder, run.dataFolder);
         // A temporary file left by a stopped run is never a user's file.
         if (MakePath(temp, sizeof temp, 0, run.dataFolder, MOVE_TEMP_FILE, 0))
             RemoveFile(temp);

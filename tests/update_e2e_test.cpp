@@ -1753,29 +1753,40 @@ TEST_F(Update, LargeDatabaseMovesOnANearlyFullDisk)
 }
 
 // A database of 40 MB moves from the installation on one old disk (20 MB/s,
-// 10 ms a seek) to the documents folder on another (drive N:, where the NT
-// family's rename fails: another volume; the Windows 95 family always
-// copies): seconds of copying, in which the user may end the updater. The
-// next run finishes the move: the database arrives whole, flushed under its
-// temporary name before it takes its own name, which is flushed before the
-// source goes; and the move takes at most 1.1 times what cp and sync take
-// for the same file between the same folders. Both are timed by the disks'
-// own logs, from the first read of the database to the last call of the
-// move: the delete of the source, the flush of cp's copy.
-class CopiedDatabase : public Update, public ::testing::WithParamInterface<Family> {};
+// 10 ms a seek) to the documents folder: on another disk (drive N:, where
+// the NT family's rename fails: another volume), or on the same disk as the
+// Windows 95 family (which always copies). Seconds of copying, in which the
+// user may end the updater. The next run finishes the move: the database
+// arrives whole, flushed under its temporary name before it takes its own
+// name, which is flushed before the source goes; and the move takes at most
+// 1.1 times what cp and sync take for the same file between the same
+// folders. Both are timed by the disks' own logs, from the first read of
+// the database to the last call of the move: the delete of the source, the
+// flush of cp's copy.
+struct CopiedMove {
+    const Family& family;
+    bool oneDisk;
+};
+
+class CopiedDatabase : public Update, public ::testing::WithParamInterface<CopiedMove> {};
 
 TEST_P(CopiedDatabase, LargeDatabaseSurvivesAnEndedMove)
 {
     const DiskModel old = { 256u << 20, 20u << 20, 10 };
-    std::string disk = root + "\\disk", other = root + "\\documents";
-    if (!ThrottledDisk(disk, old) || !ThrottledDisk(other, old))
+    const bool oneDisk = GetParam().oneDisk;
+    std::string disk = root + "\\disk", other = oneDisk ? disk : root + "\\documents";
+    if (!ThrottledDisk(disk, old) || (!oneDisk && !ThrottledDisk(other, old)))
         GTEST_SKIP() << "no throttled disks here (they need FUSE, and root on Linux)";
-    ASSERT_TRUE(MapDrive("N:", other));
-    drive = "N:";
+    std::string documents = disk + "\\documents";
+    if (!oneDisk) {
+        ASSERT_TRUE(MapDrive("N:", other));
+        drive = "N:";
+        documents = "N:\\documents";
+    }
     install = disk + "\\Tolvane";
-    ASSERT_TRUE(MakeFolder(install) && MakeFolder("N:\\documents"));
-    RedirectDocuments("N:\\documents");
-    Machine(GetParam());
+    ASSERT_TRUE(MakeFolder(install) && MakeFolder(documents));
+    RedirectDocuments(documents);
+    Machine(GetParam().family);
     Release();
     Launch();  // before the database, which its snapshot would read at 20 MB/s
     std::string database(40u << 20, '\0');
@@ -1843,14 +1854,16 @@ TEST_P(CopiedDatabase, LargeDatabaseSurvivesAnEndedMove)
     EXPECT_TRUE(named != copyCalls.end() && named->end <= deleted->start)
         << "the source went before the new name was flushed";
     double ours = deleted->end - read->start;
-    printf("40 MB database onto another disk as %s: moved in %.2f s; cp and sync: %.2f s\n",
-           GetParam().wineVersion, ours, cp);
+    printf("40 MB database onto %s disk as %s: moved in %.2f s; cp and sync: %.2f s\n",
+           oneDisk ? "the same" : "another", GetParam().family.wineVersion, ours, cp);
     EXPECT_LE(ours, 1.1 * cp);
 }
 
-INSTANTIATE_TEST_SUITE_P(Families, CopiedDatabase, ::testing::Values(WINXP, WIN98),
-                         [](const ::testing::TestParamInfo<Family>& info) {
-                             return std::string(info.param.wineVersion);
+INSTANTIATE_TEST_SUITE_P(Families, CopiedDatabase,
+                         ::testing::Values(CopiedMove{ WINXP, false }, CopiedMove{ WIN98, true }),
+                         [](const ::testing::TestParamInfo<CopiedMove>& info) {
+                             return std::string(info.param.family.wineVersion) +
+                                    (info.param.oneDisk ? "_one_disk" : "_two_disks");
                          });
 
 // A user without administrator rights on Windows 2000 or XP, who may read

@@ -180,14 +180,14 @@ BOOL OpMoveOnVolume(const char* from, const char* to)
     return CallMoveFileEx(from, to, 0);
 }
 
-BOOL OpCopy(const char* from, const char* to)
+BOOL OpCopy(const char* from, const char* to, bool inBlocks)
 {
     Step("copy", from, to, from, to);
     if (ShortCopies) {
         WriteHalf(from, to);
         return TRUE;
     }
-    return CopyFileA(from, to, FALSE);
+    return inBlocks ? CopyInBlocks(from, to) : CopyFileA(from, to, FALSE);
 }
 
 BOOL OpWriteNew(const char* path, const void* bytes, DWORD size)

@@ -323,6 +323,11 @@ const Row TABLE[] = {
       "Platform SDK: Process32Next (Requirements: Windows 95 and 2000)" },
     { "ReadFile", ON_ALL, {}, nullptr, "Platform SDK: ReadFile" },
     { "RemoveDirectoryA", ON_ALL, { Path(0) }, nullptr, "Platform SDK: RemoveDirectory" },
+    { "SetFileTime", ON_ALL, {},
+      "looked up at run time: not among the functions known to be in the first Windows 95's KERNEL32; only the "
+      "last-write time is given",
+      "Platform SDK: SetFileTime (Requirements: Windows 95 and NT 3.1; a NULL FILETIME leaves that time; the "
+      "handle needs GENERIC_WRITE)" },
     { "SetFileAttributesA", ON_ALL,
       { Path(0), Bits(1, Each(FILE_ATTRIBUTES_95, FILE_ATTRIBUTES_95, FILE_ATTRIBUTES_NT, FILE_ATTRIBUTES_2K,
                                 FILE_ATTRIBUTES_2K), "attributes") },

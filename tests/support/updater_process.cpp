@@ -1,5 +1,6 @@
 // Launching the updater and driving its keyboard and buttons from outside.
 #include "support/updater_process.h"
+#include <cstdio>
 #include "support/box_watcher.h"
 #include "support/scratch_files.h"
 #include "support/sjis.h"
@@ -34,9 +35,17 @@ bool UpdaterProcess::Start(const std::string& exePath, const std::string& curren
     std::string commandLine = "\"" + exePath + "\"";
     std::string folder = currentFolder.empty() ? exePath.substr(0, exePath.find_last_of('\\'))
                                                : currentFolder;
-    if (!CreateProcessA(exePath.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
-                        folder.c_str(), &startup, &info))
-        return false;
+    // Wine has now and then failed a start in this suite (right after an
+    // updater was ended) for no cause the tests could see: the error is
+    // printed and the start tried once more.
+    for (int attempt = 0; !CreateProcessA(exePath.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                                          folder.c_str(), &startup, &info);
+         ++attempt) {
+        fprintf(stderr, "starting %s failed with error %lu\n", exePath.c_str(), GetLastError());
+        if (attempt == 1)
+            return false;
+        Sleep(500);
+    }
     CloseHandle(info.hThread);
     process = info.hProcess;
     processId = info.dwProcessId;
