@@ -1,6 +1,7 @@
 // FlushOpenFile and FlushFileAt: compare the size, flush.
 #include <windows.h>
 #include "common/file_flush.h"
+#include "common/file_holder.h"
 #include "common/file_ops.h"
 
 bool FlushOpenFile(HANDLE file, const char* path, const FileSize* expected)
@@ -16,10 +17,12 @@ bool FlushOpenFile(HANDLE file, const char* path, const FileSize* expected)
     return OpFlush(file, path) != FALSE;
 }
 
-bool FlushFileAt(const char* path, const FileSize* expected)
+bool FlushFileAt(const char* path, const FileSize* expected, bool waitForHolder)
 {
-    HANDLE file = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, 0, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, 0);
+    DWORD error = NO_ERROR;
+    HANDLE file = waitForHolder ? OpenWhenFree(path, GENERIC_READ | GENERIC_WRITE, 0, &error)
+                                : CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, 0, OPEN_EXISTING,
+                                              FILE_ATTRIBUTE_NORMAL, 0);
     if (file == INVALID_HANDLE_VALUE)
         return false;
     bool flushed = FlushOpenFile(file, path, expected);

@@ -16,7 +16,9 @@ struct FileSize {
 // the file has exactly that size. True when it was flushed.
 bool FlushOpenFile(HANDLE file, const char* path, const FileSize* expected);
 
-// The same for the file at `path`, opened and closed for it.
-bool FlushFileAt(const char* path, const FileSize* expected);
+// The same for the file at `path`, opened and closed for it; with
+// `waitForHolder`, once a program that holds it for a moment (a scanner
+// reading a fresh file) lets go.
+bool FlushFileAt(const char* path, const FileSize* expected, bool waitForHolder = false);
 
 #endif

@@ -23,6 +23,7 @@ struct Toolhelp {
 
 // The file being looked for, in both its forms, and its name in both.
 struct WantedFile {
+    bool byName;  // a module of its name is the file, whatever its folder
     const char* path;
     char shortPath[PATH_BUFFER_SIZE];
     char name[PATH_BUFFER_SIZE];
@@ -70,12 +71,15 @@ static bool IsWantedFile(const char* modulePath, const WantedFile& wanted)
     NameOf(modulePath, name);
     if (!SameName(name, wanted))
         return false;
+    if (wanted.byName)
+        return true;
     DWORD length = GetShortPathNameA(modulePath, shortPath, sizeof shortPath);
     return length != 0 && length < sizeof shortPath && lstrcmpiA(shortPath, wanted.shortPath) == 0;
 }
 
 // Whether the program `processId` has the wanted file loaded; `listed`
-// tells whether its modules could be listed at all.
+// tells whether its modules could be listed at all (a program that is just
+// starting has none yet).
 static bool LoadsWantedFile(const Toolhelp& tools, DWORD processId, const WantedFile& wanted, bool* listed)
 {
     bool found = false;
@@ -85,18 +89,19 @@ static bool LoadsWantedFile(const Toolhelp& tools, DWORD processId, const Wanted
     // fail with ERROR_BAD_LENGTH; it is asked once more.
     if (modules == INVALID_HANDLE_VALUE && GetLastError() == ERROR_BAD_LENGTH)
         modules = tools.snapshot(TH32CS_SNAPMODULE, processId);
-    *listed = modules != INVALID_HANDLE_VALUE;
-    if (!*listed)
+    *listed = false;
+    if (modules == INVALID_HANDLE_VALUE)
         return false;
     ClearBytes(&module, sizeof module);
     module.dwSize = sizeof module;
-    for (BOOL more = tools.firstModule(modules, &module); more && !found; more = tools.nextModule(modules, &module))
+    *listed = tools.firstModule(modules, &module) != FALSE;
+    for (BOOL more = *listed; more && !found; more = tools.nextModule(modules, &module))
         found = IsWantedFile(module.szExePath, wanted);
     CloseHandle(modules);
     return found;
 }
 
-ModuleUse FindLoadingProgram(const char* file, char* program, unsigned int programSize)
+ModuleUse FindLoadingProgram(const char* file, bool byName, char* program, unsigned int programSize)
 {
     Toolhelp tools;
     WantedFile wanted;
@@ -104,6 +109,7 @@ ModuleUse FindLoadingProgram(const char* file, char* program, unsigned int progr
     program[0] = 0;
     if (!FindToolhelp(&tools))
         return ModuleUnknown;
+    wanted.byName = byName;
     wanted.path = file;
     DWORD length = GetShortPathNameA(file, wanted.shortPath, sizeof wanted.shortPath);
     if (length == 0 || length >= sizeof wanted.shortPath)
@@ -116,12 +122,14 @@ ModuleUse FindLoadingProgram(const char* file, char* program, unsigned int progr
         return ModuleUnknown;
     ModuleUse use = ModuleNotLoaded;
     DWORD self = GetCurrentProcessId();
+    bool seenSelf = false;
     ClearBytes(&process, sizeof process);
     process.dwSize = sizeof process;
     for (BOOL more = tools.firstProcess(processes, &process); more && use == ModuleNotLoaded;
          more = tools.nextProcess(processes, &process)) {
         // Process 0 (NT's idle process) would ask for this program's own
         // modules.
+        seenSelf = seenSelf || process.th32ProcessID == self;
         if (process.th32ProcessID == 0 || process.th32ProcessID == self)
             continue;
         // The 95 family gives the program file's whole path, NT its name.
@@ -135,5 +143,7 @@ ModuleUse FindLoadingProgram(const char* file, char* program, unsigned int progr
         }
     }
     CloseHandle(processes);
-    return use;
+    // A walk that ended before this program, or never began, saw only part
+    // of the list; one that found the file saw enough.
+    return use == ModuleNotLoaded && !seenSelf ? ModuleUnknown : use;
 }

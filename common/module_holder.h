@@ -14,10 +14,13 @@ enum ModuleUse {
 
 // Whether a program other than this one has `file` loaded; its program
 // file's name (without its folder) goes into `program` (capacity
-// `programSize`, empty when it does not fit). A program whose modules
-// cannot be listed (another user's, a system process) counts as loading
-// `file` when its own program file has the same name: a running program
-// always has its own program file loaded.
-ModuleUse FindLoadingProgram(const char* file, char* program, unsigned int programSize);
+// `programSize`, empty when it does not fit). With `byName`, any module of
+// the file's name counts, whatever folder it was loaded from (a drive
+// substituted for the folder, a share that names it). A program whose
+// modules cannot be listed (another user's, a system process, one that is
+// just starting) counts as loading `file` when its own program file has the
+// same name: a running program always has its own program file loaded. A
+// list of programs without this one tells nothing: ModuleUnknown.
+ModuleUse FindLoadingProgram(const char* file, bool byName, char* program, unsigned int programSize);
 
 #endif

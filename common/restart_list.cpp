@@ -77,20 +77,35 @@ bool CommitRestartList()
     return !IsWindows95Family() || WriteWininitLines();
 }
 
-// Whether a pending rename of the NT family renames `copy` to a target. A
-// list that cannot be read names nothing: there, a rename whose source is
-// gone changes nothing.
-static bool PendingRenameNames(const char* copy)
+enum PendingList {
+    NoPendingList,     // no renames wait (or none that the system keeps)
+    PendingListRead,   // read whole into Pending, `size` bytes
+    PendingListTooLong // more than Pending holds: other programs' many lines
+};
+
+// Reads the NT family's pending renames into Pending.
+static PendingList ReadPendingRenames(DWORD* size)
 {
     HKEY key;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, SESSION_MANAGER_KEY, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
-        return false;
+        return NoPendingList;
     DWORD type = 0;
-    DWORD size = sizeof Pending - 2;
-    LONG status = RegQueryValueExA(key, PENDING_RENAMES, 0, &type, reinterpret_cast<BYTE*>(Pending), &size);
+    *size = sizeof Pending - 2;
+    LONG status = RegQueryValueExA(key, PENDING_RENAMES, 0, &type, reinterpret_cast<BYTE*>(Pending), size);
     RegCloseKey(key);
-    if (status != ERROR_SUCCESS || type != REG_MULTI_SZ || size > sizeof Pending - 2)
-        return false;
+    if (status == ERROR_MORE_DATA || (status == ERROR_SUCCESS && *size > sizeof Pending - 2))
+        return PendingListTooLong;
+    return status == ERROR_SUCCESS && type == REG_MULTI_SZ ? PendingListRead : NoPendingList;
+}
+
+// Whether a pending rename of the NT family renames `copy` to a target. A
+// list longer than a run reads may name it: the copy is kept.
+static bool PendingRenameNames(const char* copy)
+{
+    DWORD size = 0;
+    PendingList list = ReadPendingRenames(&size);
+    if (list != PendingListRead)
+        return list == PendingListTooLong;
     Pending[size] = 0;
     Pending[size + 1] = 0;
     const unsigned int prefixLength = sizeof NT_PATH_PREFIX - 1;
@@ -121,7 +136,10 @@ bool IsReplacedAtRestart(const char* copy)
 
 bool RestartListReadable()
 {
-    return !IsWindows95Family() || WininitReadable();
+    DWORD size = 0;
+    if (IsWindows95Family())
+        return WininitReadable();
+    return ReadPendingRenames(&size) != PendingListTooLong;
 }
 
 void StartRestartList()

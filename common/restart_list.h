@@ -28,10 +28,11 @@ bool CommitRestartList();
 // that must stay until then.
 bool IsReplacedAtRestart(const char* copy);
 
-// Whether the restart list can be read whole: always on the NT family. On
-// the Windows 95 family, WININIT.INI can hold more than a run reads (other
-// programs' lines), or be held by a program that writes it; then neither
-// the copies that wait for the restart can be told nor lines added.
+// Whether the restart list can be read whole. Other programs' lines can make
+// it longer than a run reads (the NT family's pending renames past 64 KB,
+// the 95 family's WININIT.INI past 32 KB), and a program that writes
+// WININIT.INI can hold it; then which copies wait for the restart cannot be
+// told, nor, on the 95 family, lines added.
 bool RestartListReadable();
 
 // Starts a run: forgets lines not written, and finishes a rewrite of

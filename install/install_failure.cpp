@@ -27,7 +27,7 @@ bool FailNaming(InstallFailure* failure, unsigned int message, const char* root,
 bool FailNamingHeld(InstallFailure* failure, const char* root, const char* name, const char* path)
 {
     FailNaming(failure, IDS_FILE_IN_USE, root, name);
-    if (FindLoadingProgram(path, failure->detail, sizeof failure->detail) == ModuleLoaded && failure->detail[0] != 0)
+    if (FindLoadingProgram(path, false, failure->detail, sizeof failure->detail) == ModuleLoaded && failure->detail[0] != 0)
         failure->message = IDS_FILE_IN_USE_BY;
     return false;
 }

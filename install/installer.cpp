@@ -44,6 +44,10 @@ static bool ChooseFates(const InstallPlan& plan, const RunFolders& run, InstallF
 {
     PlanRow at;
     RowPaths paths;
+    // A restart list that a program has made unreadable since the run began
+    // would tell every copy to wait for the restart, and take no line.
+    if (!RestartListReadable())
+        return Fail(failure, IDS_RESTART_FIRST);
     for (bool more = FirstPlanRow(plan, run, &at); more; more = NextPlanRow(plan, run, &at)) {
         if (!PlanRowPathsFit(at, &paths, failure))
             return false;
@@ -64,23 +68,25 @@ static bool ChooseFates(const InstallPlan& plan, const RunFolders& run, InstallF
             *fate = AtRestart;
     }
     // Only now, with every row known to go through, is the restart asked.
-    // Should it refuse, the row it refused is named (the first one asked,
-    // when the 95 family's list cannot be written at the end), with the
-    // program that has it loaded.
+    // Should it refuse a row, that row is named, with the program that has
+    // it loaded. The 95 family's list, written at the end, can refuse only
+    // as a whole (our lines would make it more than a run reads back): the
+    // restart that carries it out and clears it comes first.
     PlanRow named;
-    bool any = false, asked = true;
+    bool asked = true;
     for (bool more = FirstPlanRow(plan, run, &at); more && asked; more = NextPlanRow(plan, run, &at)) {
         if (Fates[at.number] != AtRestart || !MakeRowPaths(*at.row, at.folders, &paths) ||
             IsReplacedAtRestart(paths.staged))
             continue;
         asked = ReplaceAtRestart(paths.staged, paths.target);
-        if (!any || !asked)
+        if (!asked)
             named = at;
-        any = true;
     }
     if (asked && CommitRestartList())
         return true;
-    if (!any || !MakeRowPaths(*named.row, named.folders, &paths))
+    if (asked)
+        return Fail(failure, IDS_RESTART_FIRST);
+    if (!MakeRowPaths(*named.row, named.folders, &paths))
         return Fail(failure, IDS_IO_ERROR);
     return FailNamingHeld(failure, named.folders.shown, named.row->targetName, paths.target);
 }
@@ -96,7 +102,7 @@ static bool LeaveToRestart(const PlanRow& at, const RowPaths& paths, const char*
     if (ReplaceAtRestart(paths.staged, paths.target) && (oldTarget == 0 || DeleteAtRestart(oldTarget)) &&
         CommitRestartList())
         return true;
-    if (IsMainExecutable(*at.row))
+    if (IsMainExecutable(*at.row) && TolvaneLoads(paths.target))
         return FailNaming(failure, IDS_TOLVANE_RUNNING, at.folders.shown, at.row->targetName);
     return FailNamingHeld(failure, at.folders.shown, at.row->targetName, paths.target);
 }

@@ -52,15 +52,17 @@ static bool IsRunning(const char* path)
     return file == INVALID_HANDLE_VALUE && error == ERROR_SHARING_VIOLATION;
 }
 
-// Whether Tolvane runs from its main executable at `path`, which a program
-// holds: where the system can tell which programs have it loaded, only such
-// a program is Tolvane running, and another that holds the file (a scanner,
-// a backup) leaves it to the restart like any other file. NT 4.0 cannot
-// tell: there a held main executable counts as Tolvane running.
-static bool TolvaneLoads(const char* path)
+// Whether Tolvane may run from its main executable at `path`: where the
+// system can tell which programs have it loaded, only such a program is
+// Tolvane running, and another that holds the file (a scanner, a backup)
+// leaves it to the restart like any other file. A module of its name counts
+// from any folder: Tolvane may have been started through a drive or share
+// that names the installation folder another way. NT 4.0 cannot tell:
+// there a held main executable counts as Tolvane running.
+bool TolvaneLoads(const char* path)
 {
     char program[PATH_BUFFER_SIZE];
-    return FindLoadingProgram(path, program, sizeof program) != ModuleNotLoaded;
+    return FindLoadingProgram(path, true, program, sizeof program) != ModuleNotLoaded;
 }
 
 unsigned int TargetCanBeReplaced(const StagedFile& row, const RowPaths& paths, HolderAnswer answer)
@@ -89,7 +91,13 @@ unsigned int TargetCanBeReplaced(const StagedFile& row, const RowPaths& paths, H
 static bool AskTarget(const StagedFile& row, const RowPaths& paths, const GroupFolders& folders,
                       HolderAnswer* answer, InstallFailure* failure)
 {
-    *answer = IsMainExecutable(row) ? AskHolderAfterWaiting(paths.target) : AskHolder(paths.target);
+    // A running Tolvane is no passing holder: where the system can tell,
+    // it is refused at once.
+    bool main = IsMainExecutable(row);
+    char program[PATH_BUFFER_SIZE];
+    if (main && FindLoadingProgram(paths.target, true, program, sizeof program) == ModuleLoaded)
+        return FailNaming(failure, IDS_TOLVANE_RUNNING, folders.shown, row.targetName);
+    *answer = main ? AskHolderAfterWaiting(paths.target) : AskHolder(paths.target);
     unsigned int message = TargetCanBeReplaced(row, paths, *answer);
     return message == 0 || message == IDS_FILE_IN_USE || FailNaming(failure, message, folders.shown, row.targetName);
 }
@@ -237,7 +245,7 @@ bool PlanCanRun(const InstallPlan& plan, const RunFolders& run, bool* heldBefore
         heldBefore[at.number] = false;
         if (IsReplacedAtRestart(paths.staged))
             continue;
-        HolderAnswer answer;
+        HolderAnswer answer = FileAbsent;
         if (!AskTarget(*at.row, paths, at.folders, &answer, failure))
             return false;
         heldBefore[at.number] = answer == FileHeld;

@@ -36,4 +36,8 @@ bool PlanCanRun(const InstallPlan& plan, const RunFolders& run, bool* heldBefore
 // IDS_NEED_ADMIN this user's rights, IDS_IO_ERROR anything else.
 unsigned int TargetCanBeReplaced(const StagedFile& row, const RowPaths& paths, HolderAnswer answer);
 
+// Whether Tolvane may run from its main executable at `path`: a program
+// has a module of its name loaded, or the system cannot tell (NT 4.0).
+bool TolvaneLoads(const char* path);
+
 #endif

@@ -274,7 +274,7 @@ static DWORD CopyComplete(const char* source, const char* temp, const FileSize& 
         error = GetLastError();
     else if (QueryPath(temp, &copied) != PathFile ||
              ((copied & FILE_ATTRIBUTE_READONLY) && !OpSetAttributes(temp, copied & ~FILE_ATTRIBUTE_READONLY)) ||
-             !FlushFileAt(temp, &sourceSize))
+             !FlushFileAt(temp, &sourceSize, true))
         error = ERROR_WRITE_FAULT;
     if (error != NO_ERROR)
         RemoveFile(temp);
@@ -336,15 +336,16 @@ static bool MoveDataFile(const MoveRun& run, const char* name)
     error = CopyComplete(source, temp, sourceSize, run.oneVolume, &attributes);
     if (error != NO_ERROR)
         return Stayed(run, name, error, sourceSize);
-    if (!OpRename(temp, destination)) {
+    if (!RenameWhenFree(temp, destination)) {
+        error = GetLastError();
         RemoveFile(temp);
-        return false;
+        return Stayed(run, name, error, sourceSize);
     }
     // The new name must be on the disk before the source goes: a file system
     // that writes its directory back in any order (FAT) could otherwise keep
     // the delete and lose the rename. Flushing the renamed file writes its
     // directory entry.
-    bool named = FlushFileAt(destination, 0);
+    bool named = FlushFileAt(destination, 0, true);
     if (attributes & FILE_ATTRIBUTE_READONLY)
         OpSetAttributes(destination, attributes);
     return named && RemoveFile(source);

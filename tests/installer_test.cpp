@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 #include "common/app_state.h"
+#include "common/module_holder.h"
 #include "common/percent.h"
 #include "common/restart_list.h"
 #include "common/wininit_file.h"
@@ -585,6 +586,7 @@ TEST(RestartList, WininitLineEndsTheRenameSectionAndKeepsEveryOtherLine)
 // it for the restart; a delete of it, or a list cut short, does not.
 TEST(RestartList, PendingRenamesNameOnlyTheCopiesTheyRename)
 {
+    const OSVERSIONINFOA saved = OsVersion;
     OsVersion.dwPlatformId = VER_PLATFORM_WIN32_NT;
     OsVersion.dwMajorVersion = 5;
     const std::string copy = MakeScratchFolder("pending") + "\\tl005.tmp";
@@ -605,8 +607,55 @@ TEST(RestartList, PendingRenamesNameOnlyTheCopiesTheyRename)
                                   "PendingFileRenameOperations", REG_MULTI_SZ, value.data(),
                                   static_cast<DWORD>(value.size())));
         EXPECT_EQ(c.second, IsReplacedAtRestart(copy.c_str())) << c.first;
+        EXPECT_TRUE(RestartListReadable());
     }
+    // More than a run reads: it may name the copy, and the restart comes
+    // first.
+    std::string many;
+    while (many.size() < 70000)
+        many += other + '\0' + '\0';
+    many += '\0';
+    ASSERT_TRUE(WriteRawValue(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\Session Manager",
+                              "PendingFileRenameOperations", REG_MULTI_SZ, many.data(), static_cast<DWORD>(many.size())));
+    EXPECT_TRUE(IsReplacedAtRestart(copy.c_str()));
+    EXPECT_FALSE(RestartListReadable());
     ForgetRestartLists();
+    OsVersion = saved;
+}
+
+// A program that runs has its own program file loaded: found by that file's
+// path, and by its name from any folder where asked so; a file of the same
+// name elsewhere is loaded by none; NT 4.0 cannot tell.
+TEST(ModuleHolder, FindsTheProgramThatHasAFileLoaded)
+{
+    const OSVERSIONINFOA saved = OsVersion;
+    OsVersion.dwPlatformId = VER_PLATFORM_WIN32_NT;
+    OsVersion.dwMajorVersion = 5;
+    char windows[MAX_PATH] = "";
+    GetWindowsDirectoryA(windows, MAX_PATH);
+    std::string notepad = std::string(windows) + "\\notepad.exe", command = "\"" + notepad + "\"";
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_HIDE;
+    PROCESS_INFORMATION info = {};
+    ASSERT_TRUE(CreateProcessA(notepad.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                               &info));
+    WaitForInputIdle(info.hProcess, 10000);
+    const std::string elsewhere = MakeScratchFolder("modules") + "\\NOTEPAD.EXE";
+    ASSERT_TRUE(WriteFileBytes(elsewhere, "no program"));
+    char program[MAX_PATH] = "";
+    EXPECT_EQ(ModuleLoaded, FindLoadingProgram(notepad.c_str(), false, program, sizeof program));
+    EXPECT_EQ(0, lstrcmpiA("notepad.exe", program)) << program;
+    EXPECT_EQ(ModuleNotLoaded, FindLoadingProgram(elsewhere.c_str(), false, program, sizeof program));
+    EXPECT_EQ(ModuleLoaded, FindLoadingProgram(elsewhere.c_str(), true, program, sizeof program));
+    OsVersion.dwMajorVersion = 4;
+    EXPECT_EQ(ModuleUnknown, FindLoadingProgram(notepad.c_str(), false, program, sizeof program));
+    TerminateProcess(info.hProcess, 0);
+    WaitForSingleObject(info.hProcess, 10000);
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+    OsVersion = saved;
 }
 
 }  // namespace

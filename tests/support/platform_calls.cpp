@@ -315,7 +315,8 @@ const Row TABLE[] = {
       "Knowledge Base Q129532 (MoveFileEx is not supported on Windows 95, which uses WININIT.INI), Q140570 "
       "(WININIT.INI: short names, one volume, carried out in order), Q202071 (MOVEFILE_DELAY_UNTIL_REBOOT needs an "
       "administrator on NT); Platform SDK: MoveFileEx (flags; a NULL new name with MOVEFILE_DELAY_UNTIL_REBOOT "
-      "deletes at the restart; the renames are carried out in the order they were asked for)" },
+      "deletes at the restart, a folder only if it is empty by then; the renames are carried out in the order they "
+      "were asked for)" },
     { "Process32First", ON_95_FAMILY | ON_WIN2K | ON_WINXP, {}, "dwSize is set to sizeof(PROCESSENTRY32) first",
       "Platform SDK: Process32First (Requirements: Windows 95 and 2000; szExeFile: the whole path on the 95 "
       "family, the name alone from 2000 on)" },
