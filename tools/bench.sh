@@ -115,7 +115,7 @@ done
 echo "longest unanswered: ${unanswered[$worst]} ms of a ${updater_times[$worst]%.*} ms run"
 
 artifact=$(python3 tests/artifact/check_artifact.py build/i686/TLUPDATE.exe ../shared/win95-imports.txt --report)
-machine="$(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ *//'), $(free -g | awk '/Mem:/ {print $2}') GiB, $(. /etc/os-release; echo "$PRETTY_NAME"), Wine $(dpkg-query -W -f='${Version}' wine64)"
+machine="$(nproc) cores, $(free -g | awk '/Mem:/ {print $2}') GiB, Wine $(dpkg-query -W -f='${Version}' wine64)"
 
 python3 - "$root/README.md" "$runs" "$release_bytes" "$data_bytes" "$machine" "$artifact" "$measured" \
     "${updater_times[*]}" "${verinstall_times[*]}" "${copy_times[*]}" "${startup_times[*]}" "${minimal_times[*]}" \
