@@ -15,35 +15,40 @@ static unsigned char CopyBlock[COPY_BLOCK_SIZE];
 // The attributes that a new file can be given at its creation.
 static const DWORD CREATION_ATTRIBUTES = FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
 
-BOOL CopyInBlocks(const char* from, const char* to)
+DWORD CopyInBlocks(const char* from, const char* to)
 {
-    BOOL copied = FALSE;
     DWORD error = NO_ERROR;
     HANDLE destination = INVALID_HANDLE_VALUE;
     WIN32_FIND_DATAA found;
     HANDLE search = FindFirstFileA(from, &found);
     if (search == INVALID_HANDLE_VALUE)
-        return FALSE;
+        return GetLastError();
     FindClose(search);
     DWORD attributes = found.dwFileAttributes & CREATION_ATTRIBUTES;
     HANDLE source = CreateFileA(from, GENERIC_READ, FILE_SHARE_READ, 0, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, 0);
     if (source == INVALID_HANDLE_VALUE)
-        return FALSE;
+        return GetLastError();
     destination = CreateFileA(to, GENERIC_WRITE, 0, 0, CREATE_ALWAYS,
                               attributes != 0 ? attributes : FILE_ATTRIBUTE_NORMAL, 0);
-    if (destination == INVALID_HANDLE_VALUE)
+    if (destination == INVALID_HANDLE_VALUE) {
+        error = GetLastError();
         goto done;
+    }
     for (;;) {
         DWORD got = 0, written = 0;
-        if (!ReadFile(source, CopyBlock, COPY_BLOCK_SIZE, &got, 0))
+        if (!ReadFile(source, CopyBlock, COPY_BLOCK_SIZE, &got, 0)) {
+            error = GetLastError();
             goto done;
+        }
         if (got == 0)
             break;
-        if (!WriteFile(destination, CopyBlock, got, &written, 0))
+        if (!WriteFile(destination, CopyBlock, got, &written, 0)) {
+            error = GetLastError();
             goto done;
+        }
         // The 95 family can report a short write on a full disk as success.
         if (written != got) {
-            SetLastError(ERROR_DISK_FULL);
+            error = ERROR_DISK_FULL;
             goto done;
         }
     }
@@ -53,13 +58,9 @@ BOOL CopyInBlocks(const char* from, const char* to)
         if (setTime != 0)
             setTime(destination, 0, 0, &found.ftLastWriteTime);
     }
-    copied = TRUE;
 done:
-    error = GetLastError();
     if (destination != INVALID_HANDLE_VALUE)
         CloseHandle(destination);
     CloseHandle(source);
-    if (!copied)
-        SetLastError(error);
-    return copied;
+    return error;
 }

@@ -8,8 +8,8 @@
 #include <windows.h>
 
 // Copies `from` over `to`, with the source's attributes (but read-only) and
-// last-write time. False with the error that stopped it (ERROR_DISK_FULL
+// last-write time. NO_ERROR, or the error that stopped it (ERROR_DISK_FULL
 // for a short write), and `to` then partly written.
-BOOL CopyInBlocks(const char* from, const char* to);
+DWORD CopyInBlocks(const char* from, const char* to);
 
 #endif

@@ -41,7 +41,7 @@ BOOL OpSetAttributes(const char* path, DWORD attributes);
 BOOL OpDelete(const char* path);
 BOOL OpRename(const char* from, const char* to);
 BOOL OpMoveOnVolume(const char* from, const char* to);
-BOOL OpCopy(const char* from, const char* to, bool inBlocks);
+DWORD OpCopy(const char* from, const char* to, bool inBlocks);
 BOOL OpWriteNew(const char* path, const void* bytes, DWORD size);
 BOOL OpRenameAtRestart(const char* from, const char* to);
 BOOL OpCreateFolder(const char* path);
@@ -69,9 +69,12 @@ inline BOOL OpRename(const char* from, const char* to) { return MoveFileA(from, 
 inline BOOL OpMoveOnVolume(const char* from, const char* to) { return CallMoveFileEx(from, to, 0); }
 // Copies over an existing file of the destination name: through our own
 // large blocks (`inBlocks`, for a copy on one disk), or the platform's call.
-inline BOOL OpCopy(const char* from, const char* to, bool inBlocks)
+// NO_ERROR, or the error that stopped it.
+inline DWORD OpCopy(const char* from, const char* to, bool inBlocks)
 {
-    return inBlocks ? CopyInBlocks(from, to) : CopyFileA(from, to, FALSE);
+    if (inBlocks)
+        return CopyInBlocks(from, to);
+    return CopyFileA(from, to, FALSE) ? NO_ERROR : GetLastError();
 }
 inline BOOL OpWriteNew(const char* path, const void* bytes, DWORD size) { return WriteNewFile(path, bytes, size); }
 inline BOOL OpRenameAtRestart(const char* from, const char* to) { return RenameAtRestart(from, to); }

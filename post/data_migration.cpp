@@ -270,11 +270,11 @@ static DWORD CopyComplete(const char* source, const char* temp, const FileSize& 
     DWORD copied = 0;
     if (QueryPath(source, attributes) != PathFile)
         return ERROR_FILE_NOT_FOUND;
-    if (!OpCopy(source, temp, inBlocks))
-        error = GetLastError();
-    else if (QueryPath(temp, &copied) != PathFile ||
-             ((copied & FILE_ATTRIBUTE_READONLY) && !OpSetAttributes(temp, copied & ~FILE_ATTRIBUTE_READONLY)) ||
-             !FlushFileAt(temp, &sourceSize, true))
+    error = OpCopy(source, temp, inBlocks);
+    if (error == NO_ERROR &&
+        (QueryPath(temp, &copied) != PathFile ||
+         ((copied & FILE_ATTRIBUTE_READONLY) && !OpSetAttributes(temp, copied & ~FILE_ATTRIBUTE_READONLY)) ||
+         !FlushFileAt(temp, &sourceSize, true)))
         error = ERROR_WRITE_FAULT;
     if (error != NO_ERROR)
         RemoveFile(temp);

@@ -1590,7 +1590,8 @@ TEST_F(Update, HolderThatComesWhileRunningLeavesItsFileToTheRestart)
         ASSERT_TRUE(WaitFor([&] {
             return replacing ? ReadFileBytes(install + "\\TOLVANE.EXE") == ReadFileBytes(release + "\\tl002.tmp")
                              : FileExists(install + "\\tl016.tmp");
-        }, 60000));
+        }, 60000)) << (replacing ? "replacing" : "copying") << ", boxes: "
+                   << (watcher.Boxes().empty() ? std::string("none") : watcher.Boxes()[0].text);
         {
             HeldFile editor(target, GENERIC_READ, FILE_SHARE_READ);
             ASSERT_TRUE(editor.Held());

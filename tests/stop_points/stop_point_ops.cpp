@@ -180,14 +180,16 @@ BOOL OpMoveOnVolume(const char* from, const char* to)
     return CallMoveFileEx(from, to, 0);
 }
 
-BOOL OpCopy(const char* from, const char* to, bool inBlocks)
+DWORD OpCopy(const char* from, const char* to, bool inBlocks)
 {
     Step("copy", from, to, from, to);
     if (ShortCopies) {
         WriteHalf(from, to);
-        return TRUE;
+        return NO_ERROR;
     }
-    return inBlocks ? CopyInBlocks(from, to) : CopyFileA(from, to, FALSE);
+    if (inBlocks)
+        return CopyInBlocks(from, to);
+    return CopyFileA(from, to, FALSE) ? NO_ERROR : GetLastError();
 }
 
 BOOL OpWriteNew(const char* path, const void* bytes, DWORD size)

@@ -324,7 +324,6 @@ const Row TABLE[] = {
       "Platform SDK: Process32Next (Requirements: Windows 95 and 2000)" },
     { "ReadFile", ON_ALL, {}, nullptr, "Platform SDK: ReadFile" },
     { "RemoveDirectoryA", ON_ALL, { Path(0) }, nullptr, "Platform SDK: RemoveDirectory" },
-    { "SetLastError", ON_ALL, {}, nullptr, "Platform SDK: SetLastError" },
     { "SetFileTime", ON_ALL, {},
       "looked up at run time: not among the functions known to be in the first Windows 95's KERNEL32; only the "
       "last-write time is given",
