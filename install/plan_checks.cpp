@@ -91,13 +91,20 @@ unsigned int TargetCanBeReplaced(const StagedFile& row, const RowPaths& paths, H
 static bool AskTarget(const StagedFile& row, const RowPaths& paths, const GroupFolders& folders,
                       HolderAnswer* answer, InstallFailure* failure)
 {
-    // A running Tolvane is no passing holder: where the system can tell,
-    // it is refused at once.
-    bool main = IsMainExecutable(row);
-    char program[PATH_BUFFER_SIZE];
-    if (main && FindLoadingProgram(paths.target, true, program, sizeof program) == ModuleLoaded)
-        return FailNaming(failure, IDS_TOLVANE_RUNNING, folders.shown, row.targetName);
-    *answer = main ? AskHolderAfterWaiting(paths.target) : AskHolder(paths.target);
+    *answer = AskHolder(paths.target);
+    if (IsMainExecutable(row)) {
+        // A running Tolvane is no passing holder: where the system can tell,
+        // it is refused at once. The programs are listed only for a main
+        // executable that something holds: the list costs a tenth of a
+        // second.
+        char program[PATH_BUFFER_SIZE];
+        bool held = *answer == FileHeld ||
+                    (*answer == FileFree && !IsWindows95Family() && IsRunning(paths.target));
+        if (held && FindLoadingProgram(paths.target, true, program, sizeof program) == ModuleLoaded)
+            return FailNaming(failure, IDS_TOLVANE_RUNNING, folders.shown, row.targetName);
+        if (*answer == FileHeld)
+            *answer = AskHolderAfterWaiting(paths.target);
+    }
     unsigned int message = TargetCanBeReplaced(row, paths, *answer);
     return message == 0 || message == IDS_FILE_IN_USE || FailNaming(failure, message, folders.shown, row.targetName);
 }
