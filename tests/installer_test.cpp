@@ -602,10 +602,7 @@ TEST(RestartList, PendingRenamesNameOnlyTheCopiesTheyRename)
         { other + '\0' + "!C:\\T.DLL" + '\0' + "\\??\\" + copy + '\0', false },
     };
     for (const auto& c : cases) {
-        std::string value = c.first + '\0';
-        ASSERT_TRUE(WriteRawValue(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\Session Manager",
-                                  "PendingFileRenameOperations", REG_MULTI_SZ, value.data(),
-                                  static_cast<DWORD>(value.size())));
+        ASSERT_TRUE(WritePendingRenames(c.first + '\0'));
         EXPECT_EQ(c.second, IsReplacedAtRestart(copy.c_str())) << c.first;
         EXPECT_TRUE(RestartListReadable());
     }
@@ -615,8 +612,7 @@ TEST(RestartList, PendingRenamesNameOnlyTheCopiesTheyRename)
     while (many.size() < 70000)
         many += other + '\0' + '\0';
     many += '\0';
-    ASSERT_TRUE(WriteRawValue(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\Session Manager",
-                              "PendingFileRenameOperations", REG_MULTI_SZ, many.data(), static_cast<DWORD>(many.size())));
+    ASSERT_TRUE(WritePendingRenames(many));
     EXPECT_TRUE(IsReplacedAtRestart(copy.c_str()));
     EXPECT_FALSE(RestartListReadable());
     ForgetRestartLists();

@@ -106,6 +106,12 @@ std::string WindowsFile(const char* name)
     return std::string(folder) + "\\" + name;
 }
 
+bool WritePendingRenames(const std::string& list)
+{
+    return WriteRawValue(HKEY_LOCAL_MACHINE, SESSION_MANAGER, PENDING_RENAMES, REG_MULTI_SZ, list.data(),
+                         static_cast<DWORD>(list.size()));
+}
+
 void ForgetRestartLists()
 {
     HKEY key;

@@ -34,6 +34,10 @@ void RegisterInstallFolder(const std::string& folder);
 // The file `name` in the Windows folder.
 std::string WindowsFile(const char* name);
 
+// Replaces the NT family's pending renames with `list` (REG_MULTI_SZ bytes,
+// its closing zero included).
+bool WritePendingRenames(const std::string& list);
+
 // Forgets what waits for the next restart: the NT family's pending renames
 // and WININIT.INI (with the names of our own that its rewrite takes).
 void ForgetRestartLists();
