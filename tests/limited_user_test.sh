@@ -26,7 +26,7 @@ fi
 # The programs, where this user can reach them whatever the checkout's
 # permissions: the test, the fixture it stamps main executables from, the
 # shipped updater and the test build, the release tool and the updater it
-# stages, the read-error file system, and the scripts that run Wine.
+# stages, and the scripts that run Wine.
 limited="$build/limited-user"
 rm -rf "$limited/build" "$limited/tools"
 mkdir -p "$limited/build/tests" "$limited/build/tools" "$limited/tools" "$limited/wine"

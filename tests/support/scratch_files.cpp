@@ -264,7 +264,10 @@ bool MountThrottledDisk(const std::string& folder, const std::string& backing, c
         return false;
     std::string unixBacking = UnixPathOf(backing), unixLog = log.empty() ? "" : UnixPathOf(log);
     return !unixBacking.empty() && (log.empty() || !unixLog.empty()) && ReadyForMount(folder, &unix) &&
-           RunUnixShell("'" + UnixPathOf(program) + "' '" + unix + "' '" + unixBacking + "' " +
+           RunUnixShell("'" + UnixPathOf(program) + "' " +
+                        (model.unreadableFrom == 0 ? ""
+                                                   : "--unreadable-from " + std::to_string(model.unreadableFrom) + " ") +
+                        "'" + unix + "' '" + unixBacking + "' " +
                         std::to_string(model.rate) + " " + std::to_string(model.seekMs) + " " +
                         std::to_string(model.capacity) + (log.empty() ? "" : " '" + unixLog + "'")) &&
            Gone(folder + HIDDEN_MARKER);
@@ -319,16 +322,14 @@ static std::string BaseName(const std::string& path)
 
 bool MakeUnreadableFrom(const std::string& file, unsigned long offset, const std::string& aside)
 {
-    std::string program = TestProgramFolder() + "read_error_fs";
-    std::string name = BaseName(file), kept = aside + "\\" + name, mount = aside + "\\mount";
-    if (!FileExists(program) || !MakeFolder(aside) || !MakeFolder(mount) ||
-        !MoveFileA(file.c_str(), kept.c_str()))
+    std::string name = BaseName(file), files = aside + "\\files", mount = aside + "\\mount";
+    DiskModel scratched = { 1ull << 40, 1ul << 30, 0, offset };
+    if (!MakeFolder(aside) || !MakeFolder(files) || !MakeFolder(mount) ||
+        !MoveFileA(file.c_str(), (files + "\\" + name).c_str()))
         return false;
-    std::string unixFile = UnixPathOf(file), unixMount = UnixPathOf(mount);
-    if (!unixFile.empty() && !unixMount.empty() &&
-        RunUnixShell("'" + UnixPathOf(program) + "' '" + unixMount + "' '" + UnixPathOf(kept) + "' " +
-                     std::to_string(offset) + " '" + name + "'") &&
-        RunUnixShell("ln -s '" + unixMount + "/" + name + "' '" + unixFile + "'") && FileExists(file))
+    std::string unixFile = UnixPathOf(file), unixRead = UnixPathOf(mount + "\\" + name);
+    if (!unixFile.empty() && !unixRead.empty() && MountThrottledDisk(mount, files, scratched) &&
+        RunUnixShell("ln -s '" + unixRead + "' '" + unixFile + "'") && FileExists(file))
         return true;
     MakeReadableAgain(file, aside);
     return false;
@@ -336,12 +337,10 @@ bool MakeUnreadableFrom(const std::string& file, unsigned long offset, const std
 
 bool MakeReadableAgain(const std::string& file, const std::string& aside)
 {
-    std::string kept = aside + "\\" + BaseName(file), unixMount = UnixPathOf(aside + "\\mount");
-    std::string unixFile = UnixPathOf(file);
+    std::string kept = aside + "\\files\\" + BaseName(file), unixFile = UnixPathOf(file);
     if (!unixFile.empty())
         RunUnixShell("rm -f '" + unixFile + "'");
-    if (!unixMount.empty())
-        RunUnixShell("umount '" + unixMount + "' || fusermount3 -u '" + unixMount + "'");
+    UnmountDisk(aside + "\\mount");
     return FileExists(kept) && MoveFileA(kept.c_str(), file.c_str());
 }
 

@@ -47,6 +47,9 @@ struct DiskModel {
     unsigned long long capacity;  // bytes; what its files take counts as used
     unsigned long rate;           // bytes read or written a second
     unsigned int seekMs;          // for a request that does not continue the previous one
+    // Not 0: the disk is read-only, and a read that reaches past this byte of
+    // a file fails, as a damaged CD's sectors do.
+    unsigned long long unreadableFrom = 0;
 };
 // Wine on Linux as root, with FUSE: mounts over the existing `folder` a slow
 // disk as `model` says, whose files are those of the existing folder
@@ -66,7 +69,8 @@ bool RunUnixShell(const std::string& command);
 // Wine on Linux as root, with FUSE: puts in place of `file` one whose bytes
 // read as before up to `offset`, where reading fails as a damaged CD's
 // sectors do; the file itself is kept aside in `aside` (a folder of its
-// own, which also holds the mount). MakeReadableAgain puts it back.
+// own, which also holds the disk it is read through). MakeReadableAgain puts
+// it back.
 bool MakeUnreadableFrom(const std::string& file, unsigned long offset, const std::string& aside);
 bool MakeReadableAgain(const std::string& file, const std::string& aside);
 // Wine as a user other than root: takes away or gives back the Unix write

@@ -7,8 +7,11 @@
    ENOSPC. One process serves one disk, one request at a time, as one disk
    arm would; two mounts are two disks, and a rename between them fails with
    EXDEV. Built natively (not for Windows); the tests start it through Wine.
-     throttled_fs <mount point> <backing folder> <bytes/s> <seek ms>
-                  <capacity bytes> [<log file, an absolute path>]
+     throttled_fs [--unreadable-from <offset>] <mount point> <backing folder>
+                  <bytes/s> <seek ms> <capacity bytes> [<log file, an absolute path>]
+   With --unreadable-from the disk is mounted read-only, and any read that
+   reaches past the offset of a file fails with EIO, as a scratched CD's
+   sectors fail after the drive's retries.
    The log receives one line per call, tab-separated: its start and end
    (seconds of CLOCK_MONOTONIC, shared by every process of the machine), the
    call, the path, then the second path of a rename or the offset and byte
@@ -35,6 +38,7 @@ static double rate;   /* bytes per second */
 static double seek;   /* seconds */
 static long long capacity;
 static FILE* logFile;
+static off_t unreadable = -1; /* -1: every byte reads */
 /* Where the previous read or write of this disk ended. */
 static ino_t lastFile;
 static off_t lastEnd = -1;
@@ -173,6 +177,12 @@ static int Read(const char* path, char* buffer, size_t size, off_t offset, struc
 {
     char extra[64];
     double start = Now();
+    /* The kernel reads whole pages: a request that reaches the bad part
+       fails whole, and what lies before it reads as before. */
+    if (unreadable >= 0 && offset + (off_t)size > unreadable) {
+        snprintf(extra, sizeof extra, "%lld\t%zu", (long long)offset, size);
+        return Logged(start, "read", path, extra, -EIO);
+    }
     ssize_t got = pread(info->fh, buffer, size, offset);
     int result = got < 0 ? -errno : (int)got;
     if (got > 0)
@@ -285,8 +295,15 @@ static const struct fuse_operations operations = {
 
 int main(int argc, char** argv)
 {
+    if (argc > 2 && strcmp(argv[1], "--unreadable-from") == 0) {
+        unreadable = atoll(argv[2]);
+        argv[2] = argv[0];
+        argv += 2;
+        argc -= 2;
+    }
     if (argc != 6 && argc != 7) {
-        fprintf(stderr, "usage: %s <mount point> <backing folder> <bytes/s> <seek ms> <capacity bytes> [<log>]\n",
+        fprintf(stderr, "usage: %s [--unreadable-from <offset>] <mount point> <backing folder> <bytes/s> "
+                        "<seek ms> <capacity bytes> [<log>]\n",
                 argv[0]);
         return 2;
     }
@@ -300,6 +317,6 @@ int main(int argc, char** argv)
     if (argc == 7 && (logFile = fopen(argv[6], "a")) == NULL)
         return 1;
     /* -s: one request at a time, as one disk serves them. */
-    char* arguments[] = { argv[0], "-s", argv[1], NULL };
-    return fuse_main(3, arguments, &operations, NULL);
+    char* arguments[] = { argv[0], "-s", "-o", unreadable >= 0 ? "ro" : "rw", argv[1], NULL };
+    return fuse_main(5, arguments, &operations, NULL);
 }
