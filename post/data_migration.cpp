@@ -13,7 +13,8 @@
 // removes. A source whose name the data folder already holds is deleted
 // only when it holds the same bytes; a different one (newer data, say)
 // stays where it is. A file that stays for a cause the user can remove
-// (no room, a program that holds it, no right to write) is told with it.
+// (no room, a program that holds it, no right to write, a different file
+// of its name in the data folder) is told with it.
 #include <windows.h>
 #include "common/app_state.h"
 #include "common/file_flush.h"
@@ -160,9 +161,10 @@ static bool MegabytesShort(const char* dataFolder, const FileSize& size, char* d
     return true;
 }
 
-// Records why a file stayed, from the `error` that stopped it, unless a
-// cause was recorded before: the first one found is told. Returns false,
-// for the caller to return.
+// Records why a file stayed, from the `error` that stopped it
+// (ERROR_FILE_EXISTS: the data folder holds other bytes under its name),
+// unless a cause was recorded before: the first one found is told. Returns
+// false, for the caller to return.
 static bool Stayed(const MoveRun& run, const char* name, DWORD error, const FileSize& size)
 {
     DataStay* stay = run.stay;
@@ -176,6 +178,10 @@ static bool Stayed(const MoveRun& run, const char* name, DWORD error, const File
         break;
     case ERROR_ACCESS_DENIED:
         stay->message = IDS_DATA_DENIED;
+        break;
+    case ERROR_FILE_EXISTS:
+        if (CopyText(stay->subject, sizeof stay->subject, name))
+            stay->message = IDS_DATA_DIFFERS;
         break;
     case ERROR_DISK_FULL:
     case ERROR_HANDLE_DISK_FULL:
@@ -317,8 +323,16 @@ static bool MoveDataFile(const MoveRun& run, const char* name)
     case DestinationOther:
         // The data folder's copy wins. The installation's goes only when it
         // is the same data; different data (a copy the user went on using
-        // after going back to an older version) is never deleted.
-        return HoldSameBytes(source, destination) && RemoveFile(source);
+        // after going back to an older version) is never deleted: the user
+        // is told to choose, since no later run can.
+        switch (CompareContent(source, destination)) {
+        case SameContent:
+            return RemoveFile(source);
+        case OtherContent:
+            return Stayed(run, name, ERROR_FILE_EXISTS, sourceSize);
+        default:
+            return false;
+        }
     case DestinationMissing:
         break;
     default:

@@ -32,7 +32,8 @@ bool GetDocumentsFolder(char* out);
 // at all, nothing is moved and the result is true. `stay` receives the
 // warning to show when the result is false: the first cause found that the
 // user can remove (no room on the data folder's drive, a program that
-// holds a file, no right to write the data folder), else IDS_DATA_STAYED.
+// holds a file, no right to write the data folder, a data folder's file of
+// the same name with other bytes), else IDS_DATA_STAYED.
 bool MigrateDataFiles(const char* folder, char* dataFolder, DataStay* stay);
 
 #endif

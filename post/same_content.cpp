@@ -1,4 +1,4 @@
-// HoldSameBytes. The two blocks live in uninitialised data: the program has
+// CompareContent. The two blocks live in uninitialised data: the program has
 // no heap to spare for them.
 #include <windows.h>
 #include "post/same_content.h"
@@ -13,9 +13,9 @@ static HANDLE OpenToRead(const char* path)
                        FILE_ATTRIBUTE_NORMAL, 0);
 }
 
-bool HoldSameBytes(const char* first, const char* second)
+ContentAnswer CompareContent(const char* first, const char* second)
 {
-    bool same = false;
+    ContentAnswer answer = ContentUnread;
     HANDLE a = OpenToRead(first);
     HANDLE b = OpenToRead(second);
     DWORD highA = 0, highB = 0;
@@ -23,12 +23,16 @@ bool HoldSameBytes(const char* first, const char* second)
         goto done;
     // A size that cannot be read compares like any other: the blocks then
     // decide, and a file that cannot be read is never the same.
+    answer = OtherContent;
     if (GetFileSize(a, &highA) != GetFileSize(b, &highB) || highA != highB)
         goto done;
     for (;;) {
         DWORD gotA = 0, gotB = 0;
-        if (!ReadFile(a, FirstBlock, BLOCK_SIZE, &gotA, 0) ||
-            !ReadFile(b, SecondBlock, BLOCK_SIZE, &gotB, 0) || gotA != gotB)
+        if (!ReadFile(a, FirstBlock, BLOCK_SIZE, &gotA, 0) || !ReadFile(b, SecondBlock, BLOCK_SIZE, &gotB, 0)) {
+            answer = ContentUnread;
+            goto done;
+        }
+        if (gotA != gotB)
             goto done;
         if (gotA == 0)
             break;
@@ -36,11 +40,11 @@ bool HoldSameBytes(const char* first, const char* second)
             if (FirstBlock[i] != SecondBlock[i])
                 goto done;
     }
-    same = true;
+    answer = SameContent;
 done:
     if (a != INVALID_HANDLE_VALUE)
         CloseHandle(a);
     if (b != INVALID_HANDLE_VALUE)
         CloseHandle(b);
-    return same;
+    return answer;
 }

@@ -3,8 +3,12 @@
 #ifndef POST_SAME_CONTENT_H
 #define POST_SAME_CONTENT_H
 
-// True only when both files could be read whole and hold the same bytes:
-// the same size, then the same content, compared a block at a time.
-bool HoldSameBytes(const char* first, const char* second);
+// What a comparison of two files found: the same bytes, other bytes, or
+// nothing (a file that could not be opened or read, by another program's
+// hold, say).
+enum ContentAnswer { SameContent, OtherContent, ContentUnread };
+
+// Compares the sizes, then the content a block at a time.
+ContentAnswer CompareContent(const char* first, const char* second);
 
 #endif

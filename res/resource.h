@@ -45,6 +45,7 @@
 #define IDS_ALREADY_RUNNING     21
 #define IDS_FILE_IN_USE_BY      22  // wsprintfA format: the file, the program that has it loaded
 #define IDS_RESTART_FIRST       23  // the restart list cannot be read: restart Windows first
+#define IDS_DATA_DIFFERS        24  // wsprintfA format: installation folder, data folder, the file
 
 // Strings: installed-copy lookup
 #define IDS_VERSION_QUERY       30

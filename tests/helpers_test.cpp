@@ -263,7 +263,8 @@ TEST(LoadResString, MessagesNameWhatTheirBoxesPassThem)
                                     Message{ IDS_TOLVANE_RUNNING, 1 }, Message{ IDS_NEED_ADMIN, 1 },
                                     Message{ IDS_FOLDER_TOO_LONG, 1 }, Message{ IDS_NO_ROOM, 2 },
                                     Message{ IDS_DATA_STAYED, 2 }, Message{ IDS_DATA_NO_ROOM, 4 },
-                                    Message{ IDS_DATA_IN_USE, 3 }, Message{ IDS_DATA_DENIED, 2 } }) {
+                                    Message{ IDS_DATA_IN_USE, 3 }, Message{ IDS_DATA_DENIED, 2 },
+                                    Message{ IDS_DATA_DIFFERS, 3 } }) {
         std::string text = LoadResString(message.id);
         ASSERT_FALSE(text.empty()) << message.id;
         size_t percents = 0, names = 0;

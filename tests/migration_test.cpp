@@ -40,11 +40,11 @@ protected:
         RemoveTree(data);
         RemoveTree(install);
     }
-    // Runs the migration; true when nothing stayed behind.
+    // Runs the migration; true when nothing stayed behind. `stay` receives
+    // the warning it chose.
     bool Migrate(const std::string& folder)
     {
         char dataFolder[PATH_BUFFER_SIZE];
-        DataStay stay;
         bool complete = MigrateDataFiles(folder.c_str(), dataFolder, &stay);
         EXPECT_EQ(data, std::string(dataFolder));
         return complete;
@@ -54,6 +54,7 @@ protected:
         ASSERT_TRUE(WriteFileBytes(folder + "\\" + name, content.empty() ? "data of " + name : content));
     }
     std::string documents, data, install;
+    DataStay stay;
 };
 
 TEST_F(Migration, DataFolderIsCreatedAndReceivesTheThreeKindsOfFile)
@@ -118,15 +119,21 @@ TEST_F(Migration, ExistingDestinationWinsAndOnlyTheSameBytesAreDeleted)
     EXPECT_TRUE(ReadFileBytes(data + "\\TLCDDB.DB") == database);
     EXPECT_TRUE(ReadFileBytes(install + "\\TLCDDB.DB") == newer);
     EXPECT_EQ("the user's log, longer", ReadFileBytes(install + "\\CHG.LOG"));
+    // No later run can choose between them: the user is told to.
+    EXPECT_EQ(static_cast<unsigned int>(IDS_DATA_DIFFERS), stay.message);
+    EXPECT_STREQ("TLCDDB.DB", stay.subject);
 
     Put(install, "TLCDDB.DB", database);
     Put(install, "CHG.LOG", "the user's log");
-    // Held by another program, the data folder's copy cannot be compared.
-    HANDLE held = CreateFileA((data + "\\CHG.LOG").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    // Open for writing in another program (which lets others write too),
+    // the data folder's copy can be found but not read to be compared.
+    HANDLE held = CreateFileA((data + "\\CHG.LOG").c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, held);
     EXPECT_FALSE(Migrate(install));
     CloseHandle(held);
     EXPECT_EQ("the user's log", ReadFileBytes(install + "\\CHG.LOG"));
+    EXPECT_NE(static_cast<unsigned int>(IDS_DATA_DIFFERS), stay.message) << "a file not compared differs";
     EXPECT_TRUE(Migrate(install));
     EXPECT_TRUE(ReadFileBytes(data + "\\TLCDDB.DB") == database);
     EXPECT_FALSE(FileExists(install + "\\TLCDDB.DB"));
