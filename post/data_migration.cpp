@@ -88,6 +88,14 @@ struct MoveRun {
     DataStay* stay;
 };
 
+// Whether a refused write is this user's want of rights, which an
+// administrator has: the Windows 95 family has no administrator, and there
+// the refusal comes from the medium or the share, told without a cause.
+static bool UserLacksRights(DWORD error)
+{
+    return error == ERROR_ACCESS_DENIED && !IsWindows95Family();
+}
+
 // The data folder inside `documents`, created when missing; a folder this
 // user may not create is told as such.
 static bool MakeDataFolder(const char* documents, char* out, unsigned int id, DataStay* stay)
@@ -95,7 +103,7 @@ static bool MakeDataFolder(const char* documents, char* out, unsigned int id, Da
     if (!MakePath(out, PATH_BUFFER_SIZE, 0, documents, LoadResString(id), 0))
         return false;
     // Whatever already exists under that name is taken as the data folder.
-    if (QueryPath(out) == PathMissing && !OpCreateFolder(out) && GetLastError() == ERROR_ACCESS_DENIED)
+    if (QueryPath(out) == PathMissing && !OpCreateFolder(out) && UserLacksRights(GetLastError()))
         stay->message = IDS_DATA_DENIED;
     return true;
 }
@@ -177,7 +185,8 @@ static bool Stayed(const MoveRun& run, const char* name, DWORD error, const File
             stay->message = IDS_DATA_IN_USE;
         break;
     case ERROR_ACCESS_DENIED:
-        stay->message = IDS_DATA_DENIED;
+        if (UserLacksRights(error))
+            stay->message = IDS_DATA_DENIED;
         break;
     case ERROR_FILE_EXISTS:
         if (CopyText(stay->subject, sizeof stay->subject, name))

@@ -1966,6 +1966,17 @@ TEST_F(LimitedUser, FoldersTheUserCannotWriteAreNamedBeforeAnythingIsWritten)
     StartExpecting(DONE, BoxIcon::Information);
     ExpectUpdated(WINXP);
     ExitAfterARestartQuestion();
+
+    // The Windows 95 family has no administrator to log on as: there the
+    // same data folder is told without a cause.
+    FreshMachine(WIN98);
+    ASSERT_TRUE(MakeFolder(data));
+    Unwritable(data);
+    Launch();
+    StartExpecting(DataStayed(install, data), BoxIcon::Warning);
+    ExpectDataStayedWhole();
+    Writable(data);
+    ExitAfterARestartQuestion();
 }
 
 // Stop points: the test build of the updater (TLSTOPS.exe) ends itself just
