@@ -111,4 +111,13 @@ inline std::string DataInUse(const std::string& folder, const std::string& dataF
                           Sjis(u8"\n\nそのソフトを終了してから、もう一度アップデーターを実行して下さい。"));
 }
 
+// The same, for a data file whose name the data folder holds with other bytes.
+inline std::string DataDiffers(const std::string& folder, const std::string& dataFolder, const std::string& file)
+{
+    return DataStayed(folder, dataFolder,
+                      Sjis(u8"移動先のフォルダには、内容の違う同じ名前のファイルがあります。\n") + file +
+                          Sjis(u8"\n\nどちらを使うかをご確認のうえ、使わない方を別のフォルダに移すか削除してから、"
+                               u8"もう一度アップデーターを実行して下さい。"));
+}
+
 #endif
