@@ -584,11 +584,8 @@ TEST(RestartList, WininitLineEndsTheRenameSectionAndKeepsEveryOtherLine)
 // source ("\??\" and its path, or the path alone) and a target ("!" before
 // it to replace, nothing to delete). Only a rename of the copy itself keeps
 // it for the restart; a delete of it, or a list cut short, does not.
-TEST(RestartList, PendingRenamesNameOnlyTheCopiesTheyRename)
+TEST_F(Installation, PendingRenamesNameOnlyTheCopiesTheyRename)
 {
-    const OSVERSIONINFOA saved = OsVersion;
-    OsVersion.dwPlatformId = VER_PLATFORM_WIN32_NT;
-    OsVersion.dwMajorVersion = 5;
     const std::string copy = MakeScratchFolder("pending") + "\\tl005.tmp";
     ASSERT_TRUE(WriteFileBytes(copy, "copy"));
     const std::string other = "\\??\\C:\\other.tmp";
@@ -615,21 +612,14 @@ TEST(RestartList, PendingRenamesNameOnlyTheCopiesTheyRename)
     ASSERT_TRUE(WritePendingRenames(many));
     EXPECT_TRUE(IsReplacedAtRestart(copy.c_str()));
     EXPECT_FALSE(RestartListReadable());
-    ForgetRestartLists();
-    OsVersion = saved;
 }
 
 // A program that runs has its own program file loaded: found by that file's
 // path, and by its name from any folder where asked so; a file of the same
 // name elsewhere is loaded by none; NT 4.0 cannot tell.
-TEST(ModuleHolder, FindsTheProgramThatHasAFileLoaded)
+TEST_F(Installation, ModuleHolderFindsTheProgramThatHasAFileLoaded)
 {
-    const OSVERSIONINFOA saved = OsVersion;
-    OsVersion.dwPlatformId = VER_PLATFORM_WIN32_NT;
-    OsVersion.dwMajorVersion = 5;
-    char windows[MAX_PATH] = "";
-    GetWindowsDirectoryA(windows, MAX_PATH);
-    std::string notepad = std::string(windows) + "\\notepad.exe", command = "\"" + notepad + "\"";
+    std::string notepad = WindowsFile("notepad.exe"), command = "\"" + notepad + "\"";
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESHOWWINDOW;
@@ -645,13 +635,12 @@ TEST(ModuleHolder, FindsTheProgramThatHasAFileLoaded)
     EXPECT_EQ(0, lstrcmpiA("notepad.exe", program)) << program;
     EXPECT_EQ(ModuleNotLoaded, FindLoadingProgram(elsewhere.c_str(), false, program, sizeof program));
     EXPECT_EQ(ModuleLoaded, FindLoadingProgram(elsewhere.c_str(), true, program, sizeof program));
-    OsVersion.dwMajorVersion = 4;
+    SetPlatform(2, 4);
     EXPECT_EQ(ModuleUnknown, FindLoadingProgram(notepad.c_str(), false, program, sizeof program));
     TerminateProcess(info.hProcess, 0);
     WaitForSingleObject(info.hProcess, 10000);
     CloseHandle(info.hThread);
     CloseHandle(info.hProcess);
-    OsVersion = saved;
 }
 
 }  // namespace
